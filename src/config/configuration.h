@@ -1,0 +1,65 @@
+// The one configuration object: where the program's files lie, the account settings, the poll
+// interval and the time of the last successful update.
+#pragma once
+
+#include "lib/runtime/DateTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vantle {
+
+// 2000-01-01 00:00:00: no successful update has happened.
+inline constexpr TDateTime NeverUpdated = 36526.0;
+
+class Tconfiguration {
+public:
+    // Resolves the folders and creates them with their missing parents; raises Error with the
+    // system's message and the path when that fails.
+    Tconfiguration();
+    // The same, for a tool that acts for the program stored at programFile.
+    explicit Tconfiguration(std::string programFile);
+
+    Tconfiguration(const Tconfiguration&) = delete;
+    Tconfiguration& operator=(const Tconfiguration&) = delete;
+
+    // Folder paths end with "/"; none of these changes after construction, so any thread may
+    // read them.
+    const std::string exePath;
+    const std::string settingsFolder;
+    const std::string dataFolder;
+    const std::string configFile;
+
+    std::string password; // plain text in memory only
+    std::string username;
+    std::string domain;
+
+    const std::string trayIconFile;
+    const std::string trayHintFile;
+    const std::string statusFile;
+    const std::string updatedFile;
+    const std::string htmlFolder;
+
+    bool isComplete() const;
+
+    std::int32_t pollInterval() const { return pollInterval_; }
+    // Anything below 20 minutes is raised to 20.
+    void setPollInterval(std::int32_t minutes);
+
+    // The modification time of updatedFile; NeverUpdated on any failure.
+    TDateTime updateTime() const;
+    void setUpdateTime(TDateTime time);
+
+    // The program's build time as "yyyymmdd.hhnnss".
+    std::string versionText() const;
+
+    // A new object, with all the effects of construction, holding this one's account and poll
+    // interval; the settings file is not read.
+    std::unique_ptr<Tconfiguration> clone() const;
+
+private:
+    std::int32_t pollInterval_ = 0;
+};
+
+} // namespace vantle

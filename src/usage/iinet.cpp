@@ -1,0 +1,220 @@
+#include "iinet.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "lib/runtime/DebugOutput.h"
+#include "lib/runtime/Error.h"
+#include "lib/runtime/Numbers.h"
+#include "lib/runtime/Strings.h"
+#include "lib/utils/FileUtils.h"
+
+#include <filesystem>
+
+namespace vantle {
+namespace {
+
+// The concatenation of all text below the node, white space kept.
+std::string textOf(const pugi::xml_node& node) {
+    std::string text;
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+        return node.value();
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
+        text += textOf(child);
+    return text;
+}
+
+void collectTypes(const pugi::xml_node& node, std::vector<pugi::xml_node>& types) {
+    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        if (std::string_view(child.name()) == "type")
+            types.push_back(child);
+        collectTypes(child, types);
+    }
+}
+
+// Characters 1-2 are the hours and 4-5 the minutes; anything unreadable gives 0.
+std::int32_t minutesOfDay(const std::string& text) {
+    std::int32_t hours = 0;
+    std::int32_t minutes = 0;
+    const std::string_view view(text);
+    if (!runtime::tryStrToInt(view.substr(0, 2), hours) ||
+        !runtime::tryStrToInt(view.substr(std::min<std::size_t>(3, view.size()), 2), minutes))
+        return 0;
+    return hours * 60 + minutes;
+}
+
+std::int32_t integerOr0(const pugi::xml_node& node) {
+    std::int32_t value = 0;
+    return runtime::tryStrToInt(textOf(node), value) ? value : 0;
+}
+
+std::string displayName(const std::string& name) {
+    if (name == "peak")
+        return "Peak";
+    if (name == "offpeak")
+        return "Off Peak";
+    if (name == "freezone")
+        return "Freezone";
+    std::string shown = name;
+    if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z')
+        shown[0] = static_cast<char>(shown[0] - 'a' + 'A');
+    return shown;
+}
+
+void parseDocument(const std::string& path, pugi::xml_document& document) {
+    const std::string text = ReadFileText(path);
+    const pugi::xml_parse_result result =
+        document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+    if (!result)
+        throw Error("Cannot read the usage document \"" + path + "\": " + result.description() +
+                    " at offset " + std::to_string(result.offset));
+    if (!document.document_element())
+        throw Error("Cannot read the usage document \"" + path + "\": it has no root element");
+}
+
+Error typeError(const Ttraffic& record, const std::string& what) {
+    return Error("Cannot read traffic type \"" + record.classification + "\": " + what);
+}
+
+void readType(const pugi::xml_node& type, Ttraffic& record) {
+    record.name = displayName(textOf(type.child("name")));
+    record.classification = type.attribute("classification").value();
+    const std::string used = type.attribute("used").value();
+    if (!runtime::tryStrToInt64(used, record.usedBytes))
+        throw typeError(record, "its used value \"" + used + "\" is not an integer");
+    record.usedMB = runtime::roundHalfEven(static_cast<double>(record.usedBytes) / 1e6);
+
+    const pugi::xml_node quota = type.child("quota_allocation");
+    if (!quota) {
+        record.quotaMB = -1;
+        record.usedPercent = -1.0;
+        record.shaped = false;
+        record.speed = 0;
+        return;
+    }
+    const std::string quotaText = textOf(quota);
+    if (!runtime::tryStrToInt64(quotaText, record.quotaMB))
+        throw typeError(record, "its quota allocation \"" + quotaText + "\" is not an integer");
+    std::int64_t quotaBytes = 0;
+    if (__builtin_mul_overflow(record.quotaMB, std::int64_t{1'000'000}, &quotaBytes))
+        throw typeError(record, "its quota allocation " + quotaText + " is out of range");
+    // A zero quota counts as no quota for every consumer; keep the percentage finite.
+    record.usedPercent = quotaBytes == 0 ? 0.0
+                                         : static_cast<double>(record.usedBytes) /
+                                               static_cast<double>(quotaBytes) * 100;
+    const pugi::xml_node shaped = type.child("is_shaped");
+    record.shaped = textOf(shaped) != "false";
+    if (!shaped)
+        throw typeError(record, "it has a quota allocation but no is_shaped element");
+    const std::string speed = shaped.attribute("speed").value();
+    if (!runtime::tryStrToInt(speed, record.speed))
+        throw typeError(record, "its speed \"" + speed + "\" is not an integer");
+}
+
+} // namespace
+
+Tiinet::Tiinet(Tconfiguration& config)
+    : configuration(config) {
+    reset();
+}
+
+void Tiinet::reset() {
+    product.clear();
+    plan.clear();
+    offpeakStart = -1;
+    offpeakEnd = -1;
+    anniversary = -1;
+    daysSoFar = -1;
+    daysRemaining = -1;
+    traffic.clear();
+}
+
+void Tiinet::load() {
+    load(configuration.dataFolder + std::string(CurrentDocumentName),
+         configuration.dataFolder + std::string(LastGoodDocumentName));
+}
+
+void Tiinet::load(const std::string& currentFile, const std::string& lastGoodFile) {
+    reset();
+    std::error_code ec;
+    if (!std::filesystem::exists(currentFile, ec))
+        return;
+    pugi::xml_document document;
+    parseDocument(currentFile, document);
+    error = readError(document);
+    if (!error.empty())
+        parseDocument(lastGoodFile, document);
+    const pugi::xml_node root = document.document_element();
+
+    plan = textOf(root.first_element_by_path("account_info/plan"));
+    product = textOf(root.first_element_by_path("account_info/product"));
+    offpeakStart = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_start")));
+    offpeakEnd = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_end")));
+
+    const runtime::DateTimeFields clock = runtime::decodeDateTime(runtime::now());
+    const std::int32_t minute = clock.hour * 60 + clock.minute;
+    isOffpeak = offpeakStart <= minute && minute <= offpeakEnd;
+
+    anniversary = integerOr0(root.first_element_by_path("volume_usage/quota_reset/anniversary"));
+    daysSoFar = integerOr0(root.first_element_by_path("volume_usage/quota_reset/days_so_far"));
+    daysRemaining =
+        integerOr0(root.first_element_by_path("volume_usage/quota_reset/days_remaining"));
+
+    try {
+        readTrafficTypes(root);
+    } catch (const std::exception& e) {
+        // The types read so far stay; the outputs show what could be read.
+        runtime::outputDebugString(e.what());
+    }
+}
+
+void Tiinet::readTrafficTypes(const pugi::xml_node& root) {
+    const pugi::xml_node container =
+        root.first_element_by_path("volume_usage/expected_traffic_types");
+    if (!container)
+        return;
+    std::vector<pugi::xml_node> types;
+    collectTypes(container, types);
+    for (const pugi::xml_node& type : types) {
+        traffic.emplace_back();
+        readType(type, traffic.back());
+    }
+}
+
+std::string Tiinet::readError(const pugi::xml_document& document) {
+    const pugi::xml_node found = document.document_element().child("error");
+    return found ? textOf(found) : std::string();
+}
+
+std::vector<std::string> Tiinet::trafficTypes() const {
+    std::vector<std::string> types;
+    types.reserve(traffic.size());
+    for (const Ttraffic& record : traffic)
+        types.push_back(record.classification);
+    return types;
+}
+
+bool Tiinet::hasTraffic(std::string_view classification) const {
+    for (const Ttraffic& record : traffic)
+        if (record.classification == classification)
+            return true;
+    return false;
+}
+
+Ttraffic Tiinet::findTraffic(std::string_view classification) const {
+    for (const Ttraffic& record : traffic)
+        if (record.classification == classification)
+            return record;
+    throw Error("Failed to find current traffic data");
+}
+
+std::string Tiinet::currentClassification() const {
+    return isOffpeak ? "offpeak" : "peak";
+}
+
+Ttraffic Tiinet::currentTraffic() const {
+    return findTraffic(currentClassification());
+}
+
+} // namespace vantle

@@ -1,0 +1,52 @@
+// vantlectl: the headless companion of vantle, over the same core.
+#include "commands.h"
+
+#include "lib/runtime/Error.h"
+
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+struct Command {
+    const char* name;
+    const char* synopsis;
+    std::function<int(const vantle::ctl::Arguments&)> run;
+};
+
+const Command commands[] = {
+    {"usage", "usage [FILE]   print the stored usage document (or FILE) as the program reads it",
+     vantle::ctl::usageCommand},
+};
+
+int printHelp(std::FILE* out) {
+    std::fprintf(out, "Usage: vantlectl COMMAND [ARGUMENTS]\n\nCommands:\n");
+    for (const Command& c : commands)
+        std::fprintf(out, "  %s\n", c.synopsis);
+    return out == stdout ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::setlocale(LC_ALL, "");
+    if (argc < 2)
+        return printHelp(stderr);
+    const std::string name = argv[1];
+    if (name == "-h" || name == "--help" || name == "help")
+        return printHelp(stdout);
+    for (const Command& c : commands) {
+        if (name != c.name)
+            continue;
+        try {
+            return c.run(vantle::ctl::Arguments(argv + 2, argv + argc));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "vantlectl %s: %s\n", c.name, e.what());
+            return 1;
+        }
+    }
+    std::fprintf(stderr, "vantlectl: unknown command \"%s\"\n\n", name.c_str());
+    return printHelp(stderr);
+}
