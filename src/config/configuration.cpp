@@ -1,7 +1,13 @@
 #include "configuration.h"
 
+#include "Base64.h"
+#include "blowfish.h"
+#include "xmlConf.h"
+
+#include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
+#include "platform/autostart.h"
 #include "platform/programFile.h"
 
 #include <filesystem>
@@ -28,6 +34,20 @@ void createFolder(const std::string& folder) {
 }
 
 } // namespace
+
+std::string encodeStoredPassword(std::string_view password) {
+    return Base64Encode(EncipherText(password, PasswordKey, 64), 0);
+}
+
+std::string decodeStoredPassword(std::string_view stored) {
+    const std::string cipher = Base64Decode(stored);
+    // Whatever was enciphered ends in well-formed padding, which deciphering removes: a text
+    // that keeps its length was not written with this key.
+    const std::string plain = BlowfishDecryptString(cipher, PasswordKey);
+    if (cipher.empty() || cipher.size() % 8 != 0 || plain.size() == cipher.size())
+        throw Error("The stored password cannot be deciphered");
+    return plain.substr(0, plain.find('\0'));
+}
 
 Tconfiguration::Tconfiguration()
     : Tconfiguration(runningProgram()) {}
@@ -75,6 +95,72 @@ void Tconfiguration::setUpdateTime(TDateTime time) {
 
 std::string Tconfiguration::versionText() const {
     return runtime::formatDateTime("yyyymmdd.hhnnss", ProgramBuildTime(exePath));
+}
+
+void Tconfiguration::load() {
+    username.clear();
+    domain.clear();
+    password.clear();
+    pollInterval_ = 30;
+    std::error_code ec;
+    if (!std::filesystem::exists(configFile, ec))
+        return;
+    try {
+        TxmlConf conf(configFile);
+        username = conf.ReadValue("account", "username", "");
+        domain = conf.ReadValue("account", "domain", "");
+        try {
+            password = decodeStoredPassword(conf.ReadValue("account", "password", ""));
+        } catch (const std::exception& e) {
+            password.clear();
+            runtime::outputDebugString(e.what());
+        }
+        const std::string version = versionText();
+        if (conf.ReadValue("vantle", "version", "") != version) {
+            // A new build polls at once, whatever the last update time says.
+            setUpdateTime(NeverUpdated);
+            conf.WriteValue("vantle", "version", version);
+        }
+        conf.release();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    }
+}
+
+void Tconfiguration::save() {
+    try {
+        createFolder(settingsFolder);
+        // What the user just entered wins over a file that is not XML; that file is kept aside.
+        TxmlConf conf(configFile, TxmlConf::Unparsable::startAfresh);
+        conf.WriteValue("account", "username", username);
+        conf.WriteValue("account", "domain", domain);
+        conf.WriteValue("account", "password", encodeStoredPassword(password));
+        conf.release();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    }
+}
+
+bool Tconfiguration::runAtLogin() const {
+    try {
+        const std::optional<std::string> program = platform::autostartProgram();
+        return program && IsSameFile(*program, exePath);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+void Tconfiguration::setRunAtLogin(bool enabled) {
+    if (enabled == runAtLogin())
+        return;
+    try {
+        if (enabled)
+            platform::writeAutostartEntry(exePath);
+        else
+            platform::removeAutostartEntry();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(std::string("Failed to updates registry: ") + e.what());
+    }
 }
 
 std::unique_ptr<Tconfiguration> Tconfiguration::clone() const {

@@ -7,11 +7,21 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace vantle {
 
 // 2000-01-01 00:00:00: no successful update has happened.
 inline constexpr TDateTime NeverUpdated = 36526.0;
+
+// The key the stored password is enciphered with. It is built into the program, so the stored
+// password is hidden from a casual look, not protected.
+inline constexpr std::string_view PasswordKey = "{3C1E77B2-5D04-4B6E-9F13-A2C8E04D7B59}";
+
+// The password as the settings file stores it: enciphered, zero-filled to 64 bytes, Base64.
+std::string encodeStoredPassword(std::string_view password);
+// The inverse; raises Error when the text is not Base64 or does not decipher under the key.
+std::string decodeStoredPassword(std::string_view stored);
 
 class Tconfiguration {
 public:
@@ -53,6 +63,19 @@ public:
 
     // The program's build time as "yyyymmdd.hhnnss".
     std::string versionText() const;
+
+    // Reads the account from the settings file and sets the poll interval to 30. A program
+    // build other than the one that last wrote the file resets the update time. Never raises:
+    // failures go to the debugger output, and a password that cannot be read is dropped.
+    void load();
+    // Writes the account to the settings file; never raises (failures go to the debugger
+    // output).
+    void save();
+
+    // Whether the start-at-login entry starts this program (paths compared by IsSameFile).
+    bool runAtLogin() const;
+    // Writes or removes the start-at-login entry; failures go to the debugger output.
+    void setRunAtLogin(bool enabled);
 
     // A new object, with all the effects of construction, holding this one's account and poll
     // interval; the settings file is not read.

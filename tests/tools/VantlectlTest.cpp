@@ -89,3 +89,41 @@ TEST(VantlectlUsage, FailuresSayWhatWentWrong) {
         EXPECT_THAT(run.output, HasSubstr(c.message));
     }
 }
+
+TEST(VantlectlConfig, PrintsTheAccountButNeverThePassword) {
+    test::ScopedUserFolders home;
+    test::TempDir programs;
+    const std::string program = programs.file("bin/vantle");
+    test::writeFile(program, "");
+    Tconfiguration c{program};
+
+    Outcome run = vantlectl("config");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("there is no settings file (" + c.configFile + ")"));
+
+    c.username = "john smith";
+    c.domain = "westnet.com.au";
+    c.password = "hunter2";
+    c.save();
+    c.setRunAtLogin(true);
+    const std::string before = test::readFile(c.configFile);
+    run = vantlectl("config");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "settings: " + c.configFile +
+                              "\nusername: john smith\ndomain: westnet.com.au\npassword: stored\n"
+                              "start at login: yes (" +
+                              program + ")\n");
+    EXPECT_EQ(test::readFile(c.configFile), before); // reading changed nothing
+
+    c.password.clear();
+    c.save();
+    c.setRunAtLogin(false);
+    run = vantlectl("config");
+    EXPECT_THAT(run.output, HasSubstr("password: not stored\nstart at login: no\n"));
+
+    test::writeFile(c.configFile, "<conf><account>");
+    run = vantlectl("config");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("vantlectl config: Cannot read the settings file \"" +
+                                      c.configFile + "\""));
+}

@@ -19,6 +19,8 @@ struct Command {
 const Command commands[] = {
     {"usage", "usage [FILE]   print the stored usage document (or FILE) as the program reads it",
      vantle::ctl::usageCommand},
+    {"config", "config         print the stored account settings and the start-at-login state",
+     vantle::ctl::configCommand},
 };
 
 int printHelp(std::FILE* out) {
