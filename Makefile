@@ -20,7 +20,7 @@ test: build
 	@ctest --preset $(PRESET)
 
 run: build
-	$(BUILD)/tools/vantlectl/vantlectl usage $(SAMPLE)
+	$(BUILD)/bin/vantlectl usage $(SAMPLE)
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan

@@ -2,8 +2,10 @@
 
 #include "Base64.h"
 #include "blowfish.h"
+#include "statusPageArchive.h"
 #include "xmlConf.h"
 
+#include "archive/unzip.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
@@ -67,7 +69,21 @@ Tconfiguration::Tconfiguration(std::string programFile)
     createFolder(settingsFolder);
     createFolder(dataFolder);
     createFolder(htmlFolder);
-    // Last step of every construction: the status page is unpacked into htmlFolder.
+    // Every construction unpacks the page of the running build.
+    installStatusPage();
+}
+
+void Tconfiguration::installStatusPage() const {
+    Tunzip archive(statusPageArchive());
+    archive.extractAll(htmlFolder);
+}
+
+void Tconfiguration::resetAccountData() {
+    for (const std::string& folder : {htmlFolder, dataFolder})
+        for (const std::string& entry : ListFiles(folder))
+            DeleteFile(entry);
+    setUpdateTime(NeverUpdated);
+    installStatusPage();
 }
 
 bool Tconfiguration::isComplete() const {
@@ -101,6 +117,7 @@ void Tconfiguration::load() {
     username.clear();
     domain.clear();
     password.clear();
+    providers.clear();
     pollInterval_ = 30;
     std::error_code ec;
     if (!std::filesystem::exists(configFile, ec))
@@ -109,6 +126,9 @@ void Tconfiguration::load() {
         TxmlConf conf(configFile);
         username = conf.ReadValue("account", "username", "");
         domain = conf.ReadValue("account", "domain", "");
+        for (auto& [accountDomain, endpoint] : conf.ReadSection("providers"))
+            if (!endpoint.empty())
+                providers.emplace(std::move(accountDomain), std::move(endpoint));
         try {
             password = decodeStoredPassword(conf.ReadValue("account", "password", ""));
         } catch (const std::exception& e) {
@@ -168,6 +188,7 @@ std::unique_ptr<Tconfiguration> Tconfiguration::clone() const {
     copy->username = username;
     copy->domain = domain;
     copy->password = password;
+    copy->providers = providers;
     copy->setPollInterval(pollInterval_);
     return copy;
 }

@@ -5,6 +5,7 @@
 #include "lib/runtime/DateTime.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -44,6 +45,9 @@ public:
     std::string password; // plain text in memory only
     std::string username;
     std::string domain;
+    // Endpoint templates that replace a provider's built-in one, by account domain: the
+    // settings file's "providers" section, kept as it is by save.
+    std::map<std::string, std::string> providers;
 
     const std::string trayIconFile;
     const std::string trayHintFile;
@@ -77,8 +81,16 @@ public:
     // Writes or removes the start-at-login entry; failures go to the debugger output.
     void setRunAtLogin(bool enabled);
 
-    // A new object, with all the effects of construction, holding this one's account and poll
-    // interval; the settings file is not read.
+    // Unpacks the program's status page ("status.html", "warning.png") into htmlFolder,
+    // replacing older copies; raises the archive reader's or the file system's failure.
+    void installStatusPage() const;
+    // Forgets the account's downloaded and generated data: deletes the files of htmlFolder and
+    // of dataFolder (folders such as "html" and "crashdumps" stay), resets the update time and
+    // unpacks the status page again. Failed deletions are ignored.
+    void resetAccountData();
+
+    // A new object, with all the effects of construction, holding this one's account, endpoint
+    // templates and poll interval; the settings file is not read.
     std::unique_ptr<Tconfiguration> clone() const;
 
 private:

@@ -102,6 +102,16 @@ std::string TxmlConf::ReadValue(std::string_view section, std::string_view key,
     return found ? textOf(found) : std::string(defaultValue);
 }
 
+std::vector<std::pair<std::string, std::string>>
+TxmlConf::ReadSection(std::string_view section) const {
+    std::vector<std::pair<std::string, std::string>> keys;
+    const pugi::xml_node found = document_.document_element().child(std::string(section).c_str());
+    for (pugi::xml_node key = found.first_child(); key; key = key.next_sibling())
+        if (key.type() == pugi::node_element)
+            keys.emplace_back(key.name(), textOf(key));
+    return keys;
+}
+
 void TxmlConf::WriteValue(std::string_view section, std::string_view key, std::string_view value) {
     changed_ = true;
     pugi::xml_node root = document_.document_element();

@@ -6,6 +6,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace vantle {
 
@@ -29,6 +31,8 @@ public:
     // the default.
     std::string ReadValue(std::string_view section, std::string_view key,
                           std::string_view defaultValue) const;
+    // The keys of a section (names match exactly) with their texts, in document order.
+    std::vector<std::pair<std::string, std::string>> ReadSection(std::string_view section) const;
     // Sets the text of section/key (names matched ignoring letter case, created when missing)
     // and, with SaveAfterChange, flushes.
     void WriteValue(std::string_view section, std::string_view key, std::string_view value);

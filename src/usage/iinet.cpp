@@ -1,5 +1,8 @@
 #include "iinet.h"
 
+#include "httpClient.h"
+#include "providers.h"
+
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
@@ -7,8 +10,11 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
+#include "platform/durableFile.h"
 
 #include <filesystem>
+#include <sstream>
+#include <system_error>
 
 namespace vantle {
 namespace {
@@ -73,6 +79,24 @@ void parseDocument(const std::string& path, pugi::xml_document& document) {
         throw Error("Cannot read the usage document \"" + path + "\": it has no root element");
 }
 
+// Every occurrence, left to right; the replacement is not searched again.
+std::string replaced(std::string text, std::string_view what, std::string_view with) {
+    for (std::size_t at = text.find(what); at != std::string::npos;
+         at = text.find(what, at + with.size()))
+        text.replace(at, what.size(), with);
+    return text;
+}
+
+// The stored documents are the only usage data that outlives a cycle: replace them in one step,
+// so a crash never leaves one half written.
+void storeDocument(const std::string& document, const std::string& path) {
+    try {
+        platform::replaceFileDurably(path, document, 0600);
+    } catch (const std::system_error& e) {
+        throw Error(std::string("Cannot store the usage document: ") + e.what());
+    }
+}
+
 Error typeError(const Ttraffic& record, const std::string& what) {
     return Error("Cannot read traffic type \"" + record.classification + "\": " + what);
 }
@@ -131,8 +155,43 @@ void Tiinet::reset() {
 }
 
 void Tiinet::load() {
-    load(configuration.dataFolder + std::string(CurrentDocumentName),
-         configuration.dataFolder + std::string(LastGoodDocumentName));
+    const std::string current = configuration.dataFolder + std::string(CurrentDocumentName);
+    std::error_code ec;
+    if (!std::filesystem::exists(current, ec)) {
+        fetch();
+        return;
+    }
+    load(current, configuration.dataFolder + std::string(LastGoodDocumentName));
+}
+
+void Tiinet::fetch() {
+    reset();
+    const std::string url = replaced(
+        replaced(endpointTemplate(configuration), "%USERNAME%", urlEncode(configuration.username)),
+        "%PASSWORD%", urlEncode(configuration.password));
+    std::ostringstream body;
+    {
+        ThttpClient client;
+        client.setAgent(userAgent(configuration));
+        client.get(url, body);
+    }
+    const std::string document = body.str();
+    pugi::xml_document parsed;
+    const pugi::xml_parse_result result =
+        parsed.load_buffer(document.data(), document.size(), pugi::parse_default);
+    // A cut-off or garbled answer would replace the last good document with something that
+    // cannot be read; refuse it and keep what is stored.
+    if (!result || !parsed.document_element())
+        throw Error(std::string("The provider's answer is not a usage document: ") +
+                    (result ? "it has no root element"
+                            : result.description() + std::string(" at offset ") +
+                                  std::to_string(result.offset)));
+    const std::string current = configuration.dataFolder + std::string(CurrentDocumentName);
+    const std::string lastGood = configuration.dataFolder + std::string(LastGoodDocumentName);
+    if (readError(parsed).empty())
+        storeDocument(document, lastGood);
+    storeDocument(document, current);
+    load(current, lastGood);
 }
 
 void Tiinet::load(const std::string& currentFile, const std::string& lastGoodFile) {
@@ -143,8 +202,12 @@ void Tiinet::load(const std::string& currentFile, const std::string& lastGoodFil
     pugi::xml_document document;
     parseDocument(currentFile, document);
     error = readError(document);
-    if (!error.empty())
+    if (!error.empty()) {
+        // Without an earlier document there is nothing to show but the provider's answer.
+        if (!std::filesystem::exists(lastGoodFile, ec))
+            throw Error("The provider answered: " + error);
         parseDocument(lastGoodFile, document);
+    }
     const pugi::xml_node root = document.document_element();
 
     plan = textOf(root.first_element_by_path("account_info/plan"));

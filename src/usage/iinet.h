@@ -47,10 +47,16 @@ public:
     std::string error; // the current document's error text; empty when it had none
 
     void reset();
-    // Reads the stored documents of the data folder; with no current document the model stays
-    // empty. Raises Error naming the file when a document cannot be read or parsed, or when the
-    // current one carries an error and there is no readable last good one.
+    // Reads the stored documents of the data folder; with no current document it fetches one.
+    // Raises Error naming the file when a document cannot be read or parsed, and "The provider
+    // answered: " + its error text when the current one carries an error and no last good one
+    // exists.
     void load();
+    // Downloads the account's usage document from its provider, stores it as the current
+    // document (and as the last good one when it carries no error element) and loads the model
+    // from the stored documents. An answer that is not a whole XML document is refused before
+    // anything is stored. Raises Error with the failure's text.
+    void fetch();
     // The same from the given files; the last good one is read only when the current one
     // carries an error.
     void load(const std::string& currentFile, const std::string& lastGoodFile);

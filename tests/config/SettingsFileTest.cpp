@@ -173,6 +173,26 @@ TEST_F(SettingsFileTest, AFileInAnotherEncodingIsReadAndRewrittenInUtf8) {
                                   HasSubstr("<username>J\xc3\xb6rg</username>")));
 }
 
+TEST_F(SettingsFileTest, EndpointTemplatesAreReadAndKeptBySave) {
+    const std::string endpoint =
+        "http://127.0.0.1:8080/x.cgi?action=login&amp;username=%USERNAME%&amp;password=%PASSWORD%";
+    storeSettings("<conf><account><username>john</username><domain>iinet.net.au</domain></account>"
+                  "<providers><iinet.net.au>" +
+                  endpoint + "</iinet.net.au><westnet.com.au/></providers></conf>");
+    c.load();
+    EXPECT_EQ(c.providers, (std::map<std::string, std::string>{
+                               {"iinet.net.au", "http://127.0.0.1:8080/x.cgi?action=login&username="
+                                                "%USERNAME%&password=%PASSWORD%"}}));
+    EXPECT_EQ(c.clone()->providers, c.providers);
+    c.username = "jane";
+    c.save();
+    EXPECT_THAT(settings(), HasSubstr("<iinet.net.au>" + endpoint + "</iinet.net.au>"));
+    c.providers.clear();
+    c.load();
+    EXPECT_EQ(c.providers.size(), 1u);
+    EXPECT_EQ(c.username, "jane");
+}
+
 TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
     const std::string account = "<conf><account><username>john</username>"
                                 "<domain>iinet.net.au</domain><password>";

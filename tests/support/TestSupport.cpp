@@ -56,7 +56,8 @@ ScopedEnv::~ScopedEnv() {
 
 ScopedUserFolders::ScopedUserFolders()
     : configEnv_("XDG_CONFIG_HOME", config_.path())
-    , dataEnv_("XDG_DATA_HOME", data_.path()) {}
+    , dataEnv_("XDG_DATA_HOME", data_.path())
+    , runtimeEnv_("XDG_RUNTIME_DIR", runtime_.path()) {}
 
 ScopedTimeZone::ScopedTimeZone(const std::string& tz) {
     env_.emplace("TZ", tz);

@@ -42,18 +42,21 @@ private:
     std::optional<std::string> previous_;
 };
 
-// Points both XDG base folders at fresh temporary folders for the scope.
+// Points the XDG config, data and runtime folders at fresh temporary folders for the scope.
 class ScopedUserFolders {
 public:
     ScopedUserFolders();
     std::string configHome() const { return config_.path(); }
     std::string dataHome() const { return data_.path(); }
+    std::string runtimeDir() const { return runtime_.path(); }
 
 private:
     TempDir config_;
     TempDir data_;
+    TempDir runtime_;
     ScopedEnv configEnv_;
     ScopedEnv dataEnv_;
+    ScopedEnv runtimeEnv_;
 };
 
 // Sets the process's time zone (a POSIX TZ text such as "AWST-8") for the scope.

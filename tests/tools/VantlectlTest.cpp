@@ -1,5 +1,6 @@
 // vantlectl run as a real process, in a profile of temporary folders.
 #include "config/configuration.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -126,4 +127,260 @@ TEST(VantlectlConfig, PrintsTheAccountButNeverThePassword) {
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.output, HasSubstr("vantlectl config: Cannot read the settings file \"" +
                                       c.configFile + "\""));
+}
+
+TEST(VantlectlRender, WritesTheOutputsOfAGivenDocumentIntoDir) {
+    test::ScopedUserFolders home;
+    test::TempDir out;
+    const std::string dir = out.path() + "x/";
+    const Outcome run =
+        vantlectl("render --usage " VANTLE_FIXTURES "/usage/sample.xml --out " + out.path() + "x");
+    EXPECT_EQ(run.status, 0) << run.output;
+    // The hint of the type current by the real clock.
+    EXPECT_THAT(run.output, testing::ContainsRegex("(^|\n)(Peak: 45% \\(11,250 / 25,000\\)|"
+                                                   "Off Peak: 12% \\(4,217 / 35,000\\))\n"));
+    const std::string hint = test::readFile(dir + "startbar.txt");
+    EXPECT_THAT(run.output, HasSubstr(hint + "\n"));
+    EXPECT_EQ(test::readFile(dir + "startbar.ico").size(), 1150u);
+    EXPECT_EQ(test::readFile(dir + "html/peak.png").substr(1, 3), "PNG");
+    EXPECT_TRUE(std::filesystem::exists(dir + "html/offpeak.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir + "html/freezone.png")); // no quota
+    const std::string status = test::readFile(dir + "status.json");
+    EXPECT_THAT(status, testing::StartsWith("{\"error\":\"\",\"current\":\""));
+    EXPECT_THAT(status, HasSubstr("\"img\":\"file://" + dir + "html/peak.png\""));
+    EXPECT_THAT(status, HasSubstr("\"freezone\":\"1,235 MB\""));
+    // The profile's own files are left alone.
+    EXPECT_FALSE(std::filesystem::exists(home.dataHome() + "vantle/startbar.ico"));
+    EXPECT_FALSE(std::filesystem::exists(home.dataHome() + "vantle/status.json"));
+}
+
+TEST(VantlectlRender, WritesTheProfilesFilesFromItsStoredDocuments) {
+    test::ScopedUserFolders home;
+    const std::string data = home.dataHome() + "vantle/";
+    std::filesystem::create_directories(data);
+    test::writeFile(data + "iinet-current.xml",
+                    test::readFile(VANTLE_FIXTURES "/usage/sample.xml"));
+    const Outcome run = vantlectl("render");
+    EXPECT_EQ(run.status, 0) << run.output;
+    for (const char* file :
+         {"startbar.ico", "startbar.txt", "status.json", "html/peak.png", "html/offpeak.png"}) {
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(std::filesystem::exists(data + file));
+    }
+}
+
+TEST(VantlectlRender, FailuresSayWhyAndWriteNothing) {
+    test::ScopedUserFolders home;
+    test::TempDir dir;
+    const std::string noCurrent = dir.file("freezone.xml");
+    test::writeFile(noCurrent,
+                    "<ii_feed><volume_usage><expected_traffic_types>"
+                    "<type classification=\"freezone\" used=\"1\"><name>freezone</name></type>"
+                    "</expected_traffic_types></volume_usage></ii_feed>");
+    const std::string blocked = dir.file("blocked");
+    test::writeFile(blocked, "");
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"render", "no usage document is stored yet"},
+        {"render --usage " + dir.path() + "none.xml", "no such file: " + dir.path() + "none.xml"},
+        {"render --usage " + noCurrent + " --out " + dir.path() + "out",
+         "vantlectl render: Failed to find current traffic data"},
+        {"render --usage " VANTLE_FIXTURES "/usage/sample.xml --out " + blocked + "/sub",
+         "vantlectl render: Cannot create file \"" + blocked + "/sub/startbar.ico\". "},
+        {"render --out", "--out needs a DIR"},
+        {"render --frobnicate", "unknown argument \"--frobnicate\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome run = vantlectl(c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_THAT(run.output, HasSubstr(c.message));
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.path() + "out"));
+    EXPECT_FALSE(std::filesystem::exists(home.dataHome() + "vantle/startbar.ico"));
+}
+
+TEST(VantlectlUnzip, ListsAndExtractsWithTheProgramsReader) {
+    test::ScopedUserFolders home;
+    // A stored archive whose members all hold "hello" (CRC-32 3610A686).
+    auto helloArchive = [](const std::vector<std::string>& names) {
+        auto le = [](std::string& out, std::uint32_t value, int bytes) {
+            for (int i = 0; i < bytes; ++i)
+                out += static_cast<char>((value >> (8 * i)) & 0xFF);
+        };
+        std::string zip;
+        std::string directory;
+        for (const std::string& name : names) {
+            const auto offset = static_cast<std::uint32_t>(zip.size());
+            for (std::string* record : {&zip, &directory}) {
+                const bool central = record == &directory;
+                *record += central ? "PK\x01\x02" : "PK\x03\x04";
+                if (central)
+                    le(*record, 20, 2);             // made by
+                le(*record, 10, 2);                 // version needed
+                le(*record, 0, 2);                  // flags
+                le(*record, 0, 2);                  // method: stored
+                le(*record, 0, 4);                  // time and date
+                le(*record, 0x3610A686, 4);         // CRC-32
+                le(*record, 5, 4);                  // compressed size
+                le(*record, 5, 4);                  // uncompressed size
+                le(*record, static_cast<std::uint32_t>(name.size()), 2);
+                le(*record, 0, 2);                  // extra field length
+                if (central) {
+                    le(*record, 0, 2);              // comment length
+                    le(*record, 0, 2);              // disk number start
+                    le(*record, 0, 2);              // internal attributes
+                    le(*record, 0, 4);              // external attributes
+                    le(*record, offset, 4);         // local header offset
+                }
+                *record += name;
+            }
+            zip += "hello";
+        }
+        const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
+        zip += directory + "PK\x05\x06";
+        le(zip, 0, 4);                                                  // disk numbers
+        le(zip, static_cast<std::uint32_t>(names.size() * 0x10001), 4); // entries
+        le(zip, static_cast<std::uint32_t>(directory.size()), 4);
+        le(zip, directoryOffset, 4);
+        le(zip, 0, 2); // comment length
+        return zip;
+    };
+    test::TempDir dir;
+    const std::string zip = dir.file("page.zip");
+    test::writeFile(zip, helloArchive({"Status.html", "Sub/Note.txt"}));
+
+    Outcome run = vantlectl("unzip --list " + zip);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, "status.html\nsub/note.txt\n");
+
+    const std::string out = dir.path() + "out";
+    std::filesystem::create_directory(out);
+    run = vantlectl("unzip " + zip + " " + out);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "status.html: No Error\nsub/note.txt: Cannot create file \"" + out +
+                              "/sub/note.txt\". No such file or directory\n");
+    EXPECT_EQ(test::readFile(out + "/status.html"), "hello");
+    std::filesystem::create_directory(out + "/sub");
+    run = vantlectl("unzip " + zip + " " + out);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(test::readFile(out + "/sub/note.txt"), "hello");
+
+    const std::string text = dir.file("text.zip");
+    test::writeFile(text, "not an archive");
+    run = vantlectl("unzip " + text);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "vantlectl unzip: Corrupt archive\n");
+    run = vantlectl("unzip");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("takes ARCHIVE [DIR] or --list ARCHIVE"));
+}
+
+namespace {
+
+// A profile whose settings point the first provider at a running vantle-sim.
+void pointAtSim(const Tconfiguration& c, const std::string& urlTemplate) {
+    std::string escaped;
+    for (char ch : urlTemplate)
+        escaped += ch == '&' ? std::string("&amp;") : std::string(1, ch);
+    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" + escaped +
+                                      "</iinet.net.au></providers></conf>");
+}
+
+} // namespace
+
+TEST(VantlectlConfigure, ChecksWhatWasEnteredLikeTheDialog) {
+    test::ScopedUserFolders home;
+    struct Case {
+        std::string input;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"printf 'pw\\n' | %s configure --username '  ' --domain iinet.net.au",
+         "You must provide your username."},
+        {"printf 'pw\\n' | %s configure --username john --domain ''",
+         "You must provide your domain."},
+        {"printf ' \\n' | %s configure --username john --domain iinet.net.au",
+         "You must provide your password."},
+        {"printf 'pw\\n' | %s configure --username john --domain example.com",
+         "Unsupported domain: example.com"},
+        {"%s configure --username john --run-at-login maybe", "--run-at-login takes yes or no"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.message);
+        std::string command = k.input;
+        command.replace(command.find("%s"), 2, VANTLECTL);
+        std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string output;
+        char buffer[1024];
+        std::size_t n = 0;
+        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            output.append(buffer, n);
+        const int status = pclose(pipe);
+        EXPECT_EQ(WEXITSTATUS(status), 1);
+        EXPECT_THAT(output, HasSubstr(k.message));
+    }
+}
+
+TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
+    test::ScopedUserFolders home;
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    Tconfiguration c;
+    pointAtSim(c, sim.urlTemplate);
+
+    Outcome run = vantlectl("poll");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("no account is set up"));
+
+    test::TempDir dir;
+    const std::string wrong = dir.file("wrong");
+    const std::string right = dir.file("right");
+    test::writeFile(wrong, "wrong\n");
+    test::writeFile(right, "  demo  \n");
+    run = vantlectl("configure --username demo --domain IINET.NET.AU < " + wrong);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("The provider answered: Authentication failed"));
+
+    run = vantlectl("configure --username demo --domain IINET.NET.AU --run-at-login yes < " +
+                    right);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("Saved the account demo on iinet.net.au"));
+    c.load();
+    EXPECT_EQ(c.username, "demo");
+    EXPECT_EQ(c.domain, "iinet.net.au");
+    EXPECT_EQ(c.password, "demo"); // trimmed as the dialog trims it
+    EXPECT_EQ(c.providers.at("iinet.net.au"), sim.urlTemplate);
+    EXPECT_TRUE(std::filesystem::exists(home.configHome() + "autostart/vantle.desktop"));
+
+    run = vantlectl("poll");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, testing::StartsWith("Peak: "));
+    EXPECT_EQ(run.output, test::readFile(c.trayHintFile) + "\n");
+    for (const std::string& file : {c.statusFile, c.trayIconFile, c.htmlFolder + "peak.png"})
+        EXPECT_TRUE(std::filesystem::exists(file)) << file;
+}
+
+TEST(VantlectlPoll, AFailedCycleSaysWhy) {
+    test::ScopedUserFolders home;
+    std::string urlTemplate;
+    {
+        test::RunningSim sim(VANTLE_SIM, {"--static"});
+        urlTemplate = sim.urlTemplate;
+    } // stopped: nothing listens on its port any more
+    Tconfiguration c;
+    pointAtSim(c, urlTemplate);
+    c.load();
+    c.username = "demo";
+    c.domain = "iinet.net.au";
+    c.password = "demo";
+    c.save();
+    const Outcome run = vantlectl("poll");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("vantlectl poll: "));
+    EXPECT_THAT(run.output, HasSubstr("onnect")); // libcurl's "Couldn't connect to server"
+    EXPECT_FALSE(std::filesystem::exists(c.statusFile));
 }

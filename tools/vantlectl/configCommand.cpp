@@ -13,7 +13,8 @@ namespace vantle::ctl {
 int configCommand(const Arguments& arguments) {
     if (!arguments.empty())
         throw Error("takes no arguments");
-    Tconfiguration configuration;
+    const auto owned = programConfiguration();
+    Tconfiguration& configuration = *owned;
     if (!std::filesystem::exists(configuration.configFile))
         throw Error("there is no settings file (" + configuration.configFile +
                     "); the program writes it once the account is set up");

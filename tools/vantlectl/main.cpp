@@ -2,6 +2,7 @@
 #include "commands.h"
 
 #include "lib/runtime/Error.h"
+#include "usage/httpClient.h"
 
 #include <clocale>
 #include <cstdio>
@@ -21,6 +22,17 @@ const Command commands[] = {
      vantle::ctl::usageCommand},
     {"config", "config         print the stored account settings and the start-at-login state",
      vantle::ctl::configCommand},
+    {"render",
+     "render [--usage FILE] [--out DIR]   write the tray icon, hint, pies and status document",
+     vantle::ctl::renderCommand},
+    {"poll", "poll           run one poll cycle with the stored account and print the hint",
+     vantle::ctl::pollCommand},
+    {"configure",
+     "configure --username U --domain D [--run-at-login yes|no]   verify and store an account "
+     "(the password is read from standard input)",
+     vantle::ctl::configureCommand},
+    {"unzip", "unzip ARCHIVE [DIR] | unzip --list ARCHIVE   extract or list an archive's members",
+     vantle::ctl::unzipCommand},
 };
 
 int printHelp(std::FILE* out) {
@@ -34,6 +46,7 @@ int printHelp(std::FILE* out) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
+    const vantle::CurlGlobal curl; // before any thread
     if (argc < 2)
         return printHelp(stderr);
     const std::string name = argv[1];

@@ -34,7 +34,8 @@ void printTraffic(const Ttraffic& t) {
 int usageCommand(const Arguments& arguments) {
     if (arguments.size() > 1)
         throw Error("takes at most one FILE");
-    Tconfiguration configuration;
+    const auto owned = programConfiguration();
+    Tconfiguration& configuration = *owned;
     Tiinet usage(configuration);
     std::string current;
     if (arguments.empty()) {

@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::int64_t MSecsPerDay = 86'400'000;
 
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+constexpr std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -38,7 +38,7 @@ void civilFromDays(std::int64_t z, DateTimeFields& f) {
     f.day = static_cast<int>(d);
 }
 
-const std::int64_t DayZero = daysFromCivil(1899, 12, 30);
+constexpr std::int64_t DayZero = daysFromCivil(1899, 12, 30);
 
 bool isLeap(int y) {
     return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;

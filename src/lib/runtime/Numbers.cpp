@@ -69,7 +69,9 @@ std::string groupDigits(const std::string& digits) {
         if (g + 1 < grouping.size())
             size = grouping[++g];
     }
-    return digits.substr(0, start) + out;
+    std::string result(digits, 0, start);
+    result += out;
+    return result;
 }
 
 } // namespace vantle::runtime

@@ -2,6 +2,7 @@
 
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
+#include "platform/fileRemoval.h"
 #include "platform/userFolders.h"
 
 #include <cerrno>
@@ -257,6 +258,8 @@ void WriteFileText(std::string_view text, const std::string& path) {
     if (std::fclose(file.release()) != 0)
         throw streamError("Cannot write file", path, errno);
 }
+
+bool DeleteFile(const std::string& path) { return platform::removeFileEntry(path); }
 
 std::string NormalFileName(const std::string& path) {
     if (path.empty())

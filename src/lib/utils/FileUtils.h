@@ -25,6 +25,9 @@ std::string ReadFileText(const std::string& path);
 // Replaces the file with the bytes, creating missing folders first. Content first, path second.
 void WriteFileText(std::string_view text, const std::string& path);
 
+// Deletes a file; a folder, even an empty one, is left alone. False when nothing was deleted.
+bool DeleteFile(const std::string& path);
+
 // The full path (relative paths taken from the current folder, "." and ".." resolved) in lower
 // case; IsSameFile compares two of them.
 std::string NormalFileName(const std::string& path);

@@ -1,0 +1,145 @@
+// Input, bit reading, window copies, flushing and the CRC-32 that every decoder shares.
+#include "archive/zipState.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace vantle {
+namespace {
+
+// Eight tables so that eight bytes advance the register with independent look-ups; table 0 is
+// the classic byte-at-a-time table.
+constexpr std::array<std::array<std::uint32_t, 256>, 8> makeCrcTables() {
+    std::array<std::array<std::uint32_t, 256>, 8> tables{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        tables[0][n] = c;
+    }
+    for (std::size_t t = 1; t < 8; ++t)
+        for (std::size_t n = 0; n < 256; ++n)
+            tables[t][n] = (tables[t - 1][n] >> 8) ^ tables[0][tables[t - 1][n] & 0xFF];
+    return tables;
+}
+
+constexpr auto kCrcTables = makeCrcTables();
+
+} // namespace
+
+std::uint32_t updateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
+    const auto& t = kCrcTables;
+    for (; n >= 8; n -= 8, data += 8) {
+        const std::uint64_t word = loadLittleEndian64(data) ^ crc;
+        crc = t[7][word & 0xFF] ^ t[6][(word >> 8) & 0xFF] ^ t[5][(word >> 16) & 0xFF] ^
+              t[4][(word >> 24) & 0xFF] ^ t[3][(word >> 32) & 0xFF] ^
+              t[2][(word >> 40) & 0xFF] ^ t[1][(word >> 48) & 0xFF] ^ t[0][word >> 56];
+    }
+    for (; n > 0; --n, ++data)
+        crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+void TzipState::beginMember(std::string_view archive, std::size_t dataStart, bool known) {
+    source = archive;
+    sizesKnown = known;
+    dataNext = std::min(dataStart, source.size());
+    dataEnd = source.size();
+    if (known && compressedSize >= 0 &&
+        static_cast<std::uint64_t>(compressedSize) < dataEnd - dataNext)
+        dataEnd = dataNext + static_cast<std::size_t>(compressedSize);
+    bits = TbitReader{};
+    bits.next = bits.end = input;
+    crc = 0xFFFFFFFF;
+    windowPos = 0;
+}
+
+bool TzipState::fillInput(TbitReader& reader) {
+    const std::size_t n = std::min(kInputSize, dataEnd - dataNext);
+    if (n == 0)
+        return false;
+    std::memcpy(input, source.data() + dataNext, n);
+    dataNext += n;
+    reader.next = input;
+    reader.end = input + n;
+    return true;
+}
+
+TbitReader TzipState::refillNearBufferEnd(TbitReader reader, unsigned n) {
+    while (reader.count <= 56 && reader.padding == 0) {
+        if (reader.next == reader.end && !fillInput(reader))
+            break;
+        reader.buffer |= std::uint64_t{*reader.next++} << reader.count;
+        reader.count += 8;
+    }
+    while (reader.count < n) {
+        reader.count += 8;
+        if (++reader.padding > kLookaheadSlack)
+            reader.endOfInput = true;
+    }
+    return reader;
+}
+
+std::size_t TzipState::takeBytes(std::uint8_t* to, std::size_t n) {
+    std::size_t taken = 0;
+    while (taken < n && bits.count >= 8 * bits.padding + 8) {
+        to[taken++] = static_cast<std::uint8_t>(bits.buffer);
+        bits.drop(8);
+    }
+    if (taken == n)
+        return taken;
+    if (bits.padding == 0) {
+        // Whatever sits above the pending bits is a copy of the input buffer's next bytes.
+        bits.buffer = 0;
+        while (taken < n) {
+            if (bits.next == bits.end && !fillInput(bits))
+                break;
+            const std::size_t run =
+                std::min(n - taken, static_cast<std::size_t>(bits.end - bits.next));
+            std::memcpy(to + taken, bits.next, run);
+            bits.next += run;
+            taken += run;
+        }
+    }
+    if (taken < n)
+        bits.endOfInput = true;
+    return taken;
+}
+
+std::size_t TzipState::readData(std::uint8_t* to, std::size_t n) {
+    const std::size_t run = std::min(n, dataEnd - dataNext);
+    if (run > 0)
+        std::memcpy(to, source.data() + dataNext, run);
+    dataNext += run;
+    return run;
+}
+
+bool TzipState::flush(const std::uint8_t* data, std::size_t n) {
+    crc = updateCrc32(crc, data, n);
+    return target->write(data, n) == n;
+}
+
+bool copyAcrossWindow(TzipState& state, std::uint8_t* window, unsigned& pos, unsigned distance,
+                      unsigned length) {
+    while (length > 0) {
+        const unsigned from = (pos - distance) & (kWindowSize - 1);
+        const unsigned run = std::min(length, kWindowSize - std::max(from, pos));
+        if (distance >= run) {
+            std::memmove(window + pos, window + from, run);
+        } else {
+            for (unsigned i = 0; i < run; ++i)
+                window[pos + i] = window[from + i];
+        }
+        pos += run;
+        length -= run;
+        if (pos == kWindowSize) {
+            pos = 0;
+            if (!state.flushWindow(kWindowSize))
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace vantle

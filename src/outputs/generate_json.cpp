@@ -1,0 +1,132 @@
+// The status document is assembled piece by piece in the order the status page expects; it is
+// written only once it is complete, so a failure leaves the previous one in place.
+#include "outputs/generate_json.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "lib/runtime/Numbers.h"
+#include "lib/utils/FileUtils.h"
+#include "outputs/textHelpers.h"
+#include "usage/iinet.h"
+
+#include <cstdio>
+
+namespace vantle {
+namespace {
+
+constexpr std::int64_t MinutesPerDay = 24 * 60;
+
+std::int32_t low32(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
+
+// "key":"value", with the value already escaped.
+void addMember(std::string& out, std::string_view key, std::string_view value, bool last = false) {
+    out += '"';
+    out += key;
+    out += "\":\"";
+    out += value;
+    out += '"';
+    if (!last)
+        out += ',';
+}
+
+std::string resetText(std::int32_t daysRemaining) {
+    const TDateTime reset = runtime::now() + daysRemaining;
+    std::string when;
+    if (daysRemaining == 0)
+        when = "today";
+    else if (daysRemaining == 1)
+        when = "tomorrow";
+    else
+        when = "in " + std::to_string(daysRemaining) + " days";
+    return ordinalText(runtime::decodeDateTime(reset).day) +
+           runtime::formatDateTime(" mmm", reset) + " (" + when + ")";
+}
+
+std::string resetPercent(std::int32_t daysSoFar, std::int32_t daysRemaining) {
+    // Summed in 64 bits: the day counts come from the provider's document unchecked.
+    const std::int64_t period = std::int64_t{daysSoFar} + daysRemaining;
+    if (period == 0)
+        return "0";
+    return runtime::formatFixed0(static_cast<double>(daysSoFar) / static_cast<double>(period) *
+                                 100);
+}
+
+} // namespace
+
+void generateJson(const Tconfiguration& configuration, const Tiinet& usage) {
+    generateJson(configuration, usage, configuration.statusFile, configuration.htmlFolder);
+}
+
+void generateJson(const Tconfiguration& configuration, const Tiinet& usage,
+                  const std::string& statusFile, const std::string& htmlFolder) {
+    WriteFileText(statusDocument(configuration, usage, htmlFolder), statusFile);
+}
+
+std::string statusDocument(const Tconfiguration& configuration, const Tiinet& usage,
+                           const std::string& htmlFolder) {
+    const Ttraffic current = usage.currentTraffic();
+    std::string freezone;
+    if (usage.hasTraffic("freezone"))
+        freezone = jsonEscape(formatMB(low32(usage.findTraffic("freezone").usedMB))) + " MB";
+
+    std::string out = "{";
+    addMember(out, "error", jsonEscape(usage.error));
+    addMember(out, "current", jsonEscape(current.name));
+    addMember(out, "reset", jsonEscape(resetText(usage.daysRemaining)));
+    addMember(out, "reset_percent", resetPercent(usage.daysSoFar, usage.daysRemaining));
+    addMember(out, "updated", jsonEscape(updatedText(configuration)));
+    addMember(
+        out, "offpeak",
+        jsonEscape(timeOfDayText(usage.offpeakStart) + " to " + timeOfDayText(usage.offpeakEnd)));
+    addMember(out, "freezone", freezone);
+    out += "\"traffic\":[";
+    bool first = true;
+    for (const std::string& classification : usage.trafficTypes()) {
+        const Ttraffic record = usage.findTraffic(classification);
+        if (record.quotaMB <= 0)
+            continue;
+        if (!first)
+            out += ',';
+        first = false;
+        // A 32-bit difference, as the megabyte texts take 32 bits; unsigned, so it wraps.
+        const auto unused = static_cast<std::int32_t>(static_cast<std::uint32_t>(record.quotaMB) -
+                                                      static_cast<std::uint32_t>(record.usedMB));
+        out += '{';
+        addMember(out, "name", jsonEscape(record.name));
+        addMember(out, "img", jsonEscape(fileUrl(htmlFolder + classification + ".png")));
+        addMember(out, "used", jsonEscape(formatMB(low32(record.usedMB))) + " MB");
+        addMember(out, "unused", jsonEscape(formatMB(unused)) + " MB");
+        addMember(out, "quota", jsonEscape(formatMB(low32(record.quotaMB))) + " MB", true);
+        out += '}';
+    }
+    out += "]}";
+    return out;
+}
+
+std::string jsonEscape(std::string_view text) {
+    std::string out = replaceAll(text, "\\", "\\\\");
+    out = replaceAll(out, "\"", "\\\"");
+    out = replaceAll(out, "'", "\\'");
+    out = replaceAll(out, "\t", "\\t");
+    out = replaceAll(out, "\b", "\\b");
+    out = replaceAll(out, "\n", "\\n");
+    return replaceAll(out, "\r", "\\r");
+}
+
+std::string timeOfDayText(std::int32_t minutes) {
+    const std::int64_t inDay = ((minutes % MinutesPerDay) + MinutesPerDay) % MinutesPerDay;
+    const auto h = static_cast<int>(inDay / 60);
+    const auto mm = static_cast<int>(inDay % 60);
+    const char* suffix = h < 12 ? "am" : "pm";
+    const int hour = h % 12 == 0 ? 12 : h % 12;
+    char text[16];
+    if (mm == 0)
+        std::snprintf(text, sizeof text, "%d%s", hour, suffix);
+    else
+        std::snprintf(text, sizeof text, "%d:%.2d%s", hour, mm, suffix);
+    return text;
+}
+
+} // namespace vantle

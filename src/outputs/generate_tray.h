@@ -1,0 +1,43 @@
+// The tray icon and tray hint files: the used share of the current traffic type as a green wedge
+// in a white 16 x 16 disc, and the one-line hint with the share and the megabytes.
+#pragma once
+
+#include <QRgb>
+
+#include <string>
+
+class QPainter;
+
+namespace vantle {
+
+class Tconfiguration;
+class Tiinet;
+struct Ttraffic;
+
+// The background of the tray picture, transparent in the icon.
+inline constexpr QRgb TrayKeyColor = qRgb(255, 0, 255);
+inline constexpr int TrayIconSize = 16;
+
+// writeTrayIcon, then writeTrayHint, into the configuration's files or the given ones. A model
+// without the current traffic record raises "Failed to find current traffic data" before any
+// file is touched.
+void generateTray(const Tconfiguration& configuration, const Tiinet& usage);
+void generateTray(const Tiinet& usage, const std::string& iconFile, const std::string& hintFile);
+
+// Draws the current type's share and replaces the icon file.
+void writeTrayIcon(const Tconfiguration& configuration, const Tiinet& usage);
+void writeTrayIcon(const Tiinet& usage, const std::string& iconFile);
+
+// Replaces the hint file with trayHintText of the current type.
+void writeTrayHint(const Tconfiguration& configuration, const Tiinet& usage);
+void writeTrayHint(const Tiinet& usage, const std::string& hintFile);
+
+// "Peak: 45% (11,250 / 25,000)": name, share without decimals, megabytes used and allowed.
+std::string trayHintText(const Ttraffic& current);
+
+// The tray picture on a 16 x 16 canvas: key background, white disc with a black ring and, from
+// a share of 1 on, a green wedge from twelve o'clock clockwise. Shares are not clamped: 150
+// draws as 50. A share that is not a finite number draws no wedge.
+void drawTrayPie(QPainter& canvas, QRgb key, double percent);
+
+} // namespace vantle

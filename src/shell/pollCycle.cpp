@@ -1,0 +1,31 @@
+#include "pollCycle.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "lib/runtime/DebugOutput.h"
+#include "outputs/generate_json.h"
+#include "outputs/generate_pies.h"
+#include "outputs/generate_tray.h"
+#include "usage/iinet.h"
+
+#include <exception>
+
+namespace vantle {
+
+bool runPollCycle(Tconfiguration& configuration) {
+    Tiinet usage(configuration);
+    try {
+        usage.fetch();
+        // Recorded as soon as the fetch succeeded, before any output is written.
+        configuration.setUpdateTime(runtime::now());
+        generateTray(configuration, usage);
+        generatePies(configuration, usage);
+        generateJson(configuration, usage);
+        return true;
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+        return false;
+    }
+}
+
+} // namespace vantle

@@ -1,0 +1,14 @@
+// One poll cycle: download the usage document, note the time, and write the outputs the rest
+// of the program reads (tray icon and hint, pie pictures, status document).
+#pragma once
+
+namespace vantle {
+
+class Tconfiguration;
+
+// Runs the cycle once on the calling thread. The first failure ends it: its bare message goes
+// to the diagnostic sink, and the files of the steps not reached stay as they were. True when
+// every step succeeded.
+bool runPollCycle(Tconfiguration& configuration);
+
+} // namespace vantle

@@ -1,0 +1,29 @@
+// Setting up an account: the checks of what the user entered, the verification with a real
+// download, and taking the verified account over. The configuration dialog and vantlectl share
+// these steps.
+#pragma once
+
+#include <string>
+
+namespace vantle {
+
+class Tconfiguration;
+
+struct TaccountInput {
+    std::string username;
+    std::string domain;
+    std::string password;
+};
+
+// Raises the first failing check's message: "You must provide your username.", then domain,
+// then password.
+void checkAccountInput(const TaccountInput& input);
+
+// Fetches the usage document with the entered account on a copy of the configuration, which is
+// left unchanged; raises the fetch's failure. The stored usage documents are written.
+void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input);
+
+// Takes a verified account over: a new user name first forgets the old account's data.
+void applyAccount(Tconfiguration& configuration, const TaccountInput& input);
+
+} // namespace vantle

@@ -1,0 +1,110 @@
+// One poll cycle against vantle-sim on loopback, writing real files in temporary folders.
+#include "shell/pollCycle.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+#include "usage/iinet.h"
+#include "usage/providers.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <thread>
+
+using namespace vantle;
+using testing::ElementsAre;
+using testing::HasSubstr;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PollCycleTest : public testing::Test {
+protected:
+    test::ScopedUserFolders home;
+    Tconfiguration c;
+
+    void useEndpoint(const std::string& urlTemplate) {
+        c.domain = std::string(IinetDomain);
+        c.providers[c.domain] = urlTemplate;
+        c.username = "demo";
+        c.password = "demo";
+    }
+
+    std::vector<std::string> outputs() const {
+        return {c.trayIconFile, c.trayHintFile, c.statusFile, c.htmlFolder + "peak.png",
+                c.htmlFolder + "offpeak.png"};
+    }
+};
+
+} // namespace
+
+TEST_F(PollCycleTest, ACycleWritesEveryOutputAndTheUpdateTime) {
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    useEndpoint(sim.urlTemplate);
+    test::ScopedClock clock(runtime::encodeDateTime({2026, 12, 10, 12, 0, 0, 0}));
+    test::DebugCapture debug;
+    EXPECT_TRUE(runPollCycle(c));
+    EXPECT_THAT(debug.lines(), testing::IsEmpty());
+    for (const std::string& file : outputs())
+        EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    EXPECT_FALSE(fs::exists(c.htmlFolder + "freezone.png")); // no quota, no pie
+    EXPECT_EQ(c.updateTime(), runtime::encodeDateTime({2026, 12, 10, 12, 0, 0, 0}));
+    EXPECT_THAT(test::readFile(c.trayHintFile), testing::StartsWith("Peak: "));
+    EXPECT_THAT(test::readFile(c.statusFile), HasSubstr("\"current\":\"Peak\""));
+}
+
+TEST_F(PollCycleTest, AFailedFetchTouchesNothing) {
+    test::RunningSim sim(VANTLE_SIM, {"--static", "--fault", "503@2"});
+    useEndpoint(sim.urlTemplate);
+    ASSERT_TRUE(runPollCycle(c));
+    std::vector<std::string> before;
+    for (const std::string& file : outputs())
+        before.push_back(test::readFile(file));
+    const TDateTime updated = c.updateTime();
+
+    test::DebugCapture debug;
+    EXPECT_FALSE(runPollCycle(c));
+    EXPECT_THAT(debug.lines(), ElementsAre("503 Service Unavailable"));
+    for (std::size_t i = 0; i < before.size(); ++i)
+        EXPECT_EQ(test::readFile(outputs()[i]), before[i]) << outputs()[i];
+    EXPECT_EQ(c.updateTime(), updated);
+}
+
+TEST_F(PollCycleTest, WithoutTheCurrentTypeOnlyTheUpdateTimeIsStored) {
+    // A provider whose document lists a freezone only: no peak or off-peak record.
+    httplib::Server server;
+    server.Get("/usage", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<ii_feed><volume_usage><expected_traffic_types>"
+                             "<type classification=\"freezone\" used=\"5\"/>"
+                             "</expected_traffic_types></volume_usage></ii_feed>",
+                             "text/xml");
+    });
+    const int port = server.bind_to_any_port("127.0.0.1");
+    std::thread serving([&server] { server.listen_after_bind(); });
+    useEndpoint("http://127.0.0.1:" + std::to_string(port) +
+                "/usage?username=%USERNAME%&password=%PASSWORD%");
+    test::DebugCapture debug;
+    const bool done = runPollCycle(c);
+    server.stop();
+    serving.join();
+    EXPECT_FALSE(done);
+    EXPECT_THAT(debug.lines(), ElementsAre("Failed to find current traffic data"));
+    for (const std::string& file : outputs())
+        EXPECT_FALSE(fs::exists(file)) << file;
+    EXPECT_NE(c.updateTime(), NeverUpdated);
+}
+
+TEST_F(PollCycleTest, AProviderErrorStillCompletesFromTheLastGoodDocument) {
+    test::RunningSim sim(VANTLE_SIM, {"--static", "--fault", "error@2"});
+    useEndpoint(sim.urlTemplate);
+    ASSERT_TRUE(runPollCycle(c));
+    EXPECT_TRUE(runPollCycle(c));
+    EXPECT_THAT(test::readFile(c.statusFile),
+                testing::StartsWith("{\"error\":\"Service temporarily unavailable\""));
+    EXPECT_TRUE(fs::exists(c.htmlFolder + "peak.png"));
+}
