@@ -4,6 +4,8 @@
 
 namespace vantle::platform {
 
-bool removeFileEntry(const std::string& path) noexcept { return ::unlink(path.c_str()) == 0; }
+bool removeFileEntry(const std::string& path) noexcept {
+    return ::unlink(path.c_str()) == 0;
+}
 
 } // namespace vantle::platform

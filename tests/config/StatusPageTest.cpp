@@ -87,8 +87,8 @@ TEST(StatusPageArchive, ResetForgetsTheAccountsFilesButKeepsFolders) {
     c.save();
     for (const char* name : {"peak.png", "offpeak.png", "status.html"})
         test::writeFile(c.htmlFolder + name, "old");
-    for (const char* name : {"iinet-current.xml", "iinet-lastgood.xml", "status.json",
-                             "startbar.ico", "startbar.txt"})
+    for (const char* name :
+         {"iinet-current.xml", "iinet-lastgood.xml", "status.json", "startbar.ico", "startbar.txt"})
         test::writeFile(c.dataFolder + name, "old");
     c.setUpdateTime(runtime::encodeDateTime({2026, 12, 10, 9, 0, 0, 0}));
     fs::create_directory(c.dataFolder + "crashdumps");
@@ -98,7 +98,8 @@ TEST(StatusPageArchive, ResetForgetsTheAccountsFilesButKeepsFolders) {
     c.resetAccountData();
     EXPECT_THAT(names(c.htmlFolder), UnorderedElementsAre("status.html", "warning.png"));
     EXPECT_EQ(test::readFile(c.htmlFolder + "status.html"), resource("status.html"));
-    EXPECT_THAT(names(c.dataFolder), UnorderedElementsAre("html", "crashdumps", "empty", "updated"));
+    EXPECT_THAT(names(c.dataFolder),
+                UnorderedElementsAre("html", "crashdumps", "empty", "updated"));
     EXPECT_EQ(c.updateTime(), NeverUpdated);
     EXPECT_EQ(test::readFile(c.dataFolder + "crashdumps/2026-12-10 090000.txt"), "report");
     EXPECT_TRUE(fs::exists(c.configFile)); // the settings are not account data

@@ -219,22 +219,22 @@ TEST(VantlectlUnzip, ListsAndExtractsWithTheProgramsReader) {
                 const bool central = record == &directory;
                 *record += central ? "PK\x01\x02" : "PK\x03\x04";
                 if (central)
-                    le(*record, 20, 2);             // made by
-                le(*record, 10, 2);                 // version needed
-                le(*record, 0, 2);                  // flags
-                le(*record, 0, 2);                  // method: stored
-                le(*record, 0, 4);                  // time and date
-                le(*record, 0x3610A686, 4);         // CRC-32
-                le(*record, 5, 4);                  // compressed size
-                le(*record, 5, 4);                  // uncompressed size
+                    le(*record, 20, 2);     // made by
+                le(*record, 10, 2);         // version needed
+                le(*record, 0, 2);          // flags
+                le(*record, 0, 2);          // method: stored
+                le(*record, 0, 4);          // time and date
+                le(*record, 0x3610A686, 4); // CRC-32
+                le(*record, 5, 4);          // compressed size
+                le(*record, 5, 4);          // uncompressed size
                 le(*record, static_cast<std::uint32_t>(name.size()), 2);
-                le(*record, 0, 2);                  // extra field length
+                le(*record, 0, 2); // extra field length
                 if (central) {
-                    le(*record, 0, 2);              // comment length
-                    le(*record, 0, 2);              // disk number start
-                    le(*record, 0, 2);              // internal attributes
-                    le(*record, 0, 4);              // external attributes
-                    le(*record, offset, 4);         // local header offset
+                    le(*record, 0, 2);      // comment length
+                    le(*record, 0, 2);      // disk number start
+                    le(*record, 0, 2);      // internal attributes
+                    le(*record, 0, 4);      // external attributes
+                    le(*record, offset, 4); // local header offset
                 }
                 *record += name;
             }
@@ -345,8 +345,8 @@ TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.output, HasSubstr("The provider answered: Authentication failed"));
 
-    run = vantlectl("configure --username demo --domain IINET.NET.AU --run-at-login yes < " +
-                    right);
+    run =
+        vantlectl("configure --username demo --domain IINET.NET.AU --run-at-login yes < " + right);
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_THAT(run.output, HasSubstr("Saved the account demo on iinet.net.au"));
     c.load();

@@ -259,7 +259,9 @@ void WriteFileText(std::string_view text, const std::string& path) {
         throw streamError("Cannot write file", path, errno);
 }
 
-bool DeleteFile(const std::string& path) { return platform::removeFileEntry(path); }
+bool DeleteFile(const std::string& path) {
+    return platform::removeFileEntry(path);
+}
 
 std::string NormalFileName(const std::string& path) {
     if (path.empty())
