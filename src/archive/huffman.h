@@ -38,15 +38,18 @@ TzipResult buildHuffman(std::span<const std::uint8_t> lengths, unsigned literals
                         unsigned wantedBits, ThuffTable& table);
 
 // The entry of the next code, its bits dropped; an invalid entry drops nothing. Implode stores
-// its codes inverted, so `inverted` matches them against the complement of the input.
-template <bool inverted = false>
+// its codes inverted, so `inverted` matches them against the complement of the input. Unchecked,
+// the caller has made sure that 16 bits are pending.
+template <bool inverted = false, bool checked = true>
 inline ThuffEntry decodeSymbol(TzipState& state, TbitReader& reader, const ThuffEntry* entries,
                                unsigned bits) {
-    state.need(reader, bits);
+    if constexpr (checked)
+        state.need(reader, bits);
     const std::uint64_t pending = inverted ? ~reader.buffer : reader.buffer;
     ThuffEntry e = entries[pending & ((1u << bits) - 1)];
     if (e.kind == kindLink) {
-        state.need(reader, bits + e.bits);
+        if constexpr (checked)
+            state.need(reader, bits + e.bits);
         const std::uint64_t rest = (inverted ? ~reader.buffer : reader.buffer) >> bits;
         e = entries[e.value + (rest & ((1u << e.bits) - 1))];
     }

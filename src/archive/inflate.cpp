@@ -165,9 +165,40 @@ private:
         return codes(literals_, distances_);
     }
 
+    enum class Step { more, end, invalid, writeFailed };
+
+    // One literal, end of block or back-reference. Unchecked, the caller has made sure that the
+    // longest of them (a 15-bit code with 5 extra bits, a 15-bit distance with 13) is pending.
+    template <bool checked>
+    Step symbol(TbitReader& r, std::uint8_t* window, unsigned& pos, const ThuffEntry* literals,
+                unsigned literalBits, const ThuffEntry* distances, unsigned distanceBits) {
+        const ThuffEntry e = decodeSymbol<false, checked>(s, r, literals, literalBits);
+        if (e.kind == kindLiteral)
+            return putByte(s, window, pos, static_cast<std::uint8_t>(e.value)) ? Step::more
+                                                                                : Step::writeFailed;
+        if (e.kind == kindEnd)
+            return Step::end;
+        if (e.kind >= kindLiteral)
+            return Step::invalid;
+        if constexpr (checked)
+            s.need(r, e.kind);
+        const unsigned length = e.value + r.peek(e.kind);
+        r.drop(e.kind);
+        const ThuffEntry d = decodeSymbol<false, checked>(s, r, distances, distanceBits);
+        if (d.kind >= kindLiteral)
+            return Step::invalid;
+        if constexpr (checked)
+            s.need(r, d.kind);
+        const unsigned distance = d.value + r.peek(d.kind);
+        r.drop(d.kind);
+        return copyMatch(s, window, pos, distance, length) ? Step::more : Step::writeFailed;
+    }
+
     // The hot loop: reader, window and position live in locals so that stores into the window
-    // do not make the compiler reload them.
+    // do not make the compiler reload them. While the input buffer holds eight bytes, one refill
+    // serves a whole symbol.
     TzipResult codes(const ThuffTable& literalTable, const ThuffTable& distanceTable) {
+        constexpr unsigned kLongestSymbol = 15 + 5 + 15 + 13;
         TbitReader r = s.bits;
         std::uint8_t* const window = s.window.get();
         unsigned pos = s.windowPos;
@@ -175,45 +206,27 @@ private:
         const unsigned literalBits = literalTable.bits;
         const ThuffEntry* const distances = distanceTable.entries.data();
         const unsigned distanceBits = distanceTable.bits;
-        TzipResult result = TzipResult::ok;
-        for (;;) {
-            if (r.endOfInput) {
-                result = TzipResult::readError;
-                break;
-            }
-            const ThuffEntry e = decodeSymbol(s, r, literals, literalBits);
-            if (e.kind == kindLiteral) {
-                if (!putByte(s, window, pos, static_cast<std::uint8_t>(e.value))) {
-                    result = TzipResult::writeError;
-                    break;
-                }
-                continue;
-            }
-            if (e.kind == kindEnd)
-                break;
-            if (e.kind >= kindLiteral) {
-                result = TzipResult::zipFileError;
-                break;
-            }
-            s.need(r, e.kind);
-            const unsigned length = e.value + r.peek(e.kind);
-            r.drop(e.kind);
-            const ThuffEntry d = decodeSymbol(s, r, distances, distanceBits);
-            if (d.kind >= kindLiteral) {
-                result = TzipResult::zipFileError;
-                break;
-            }
-            s.need(r, d.kind);
-            const unsigned distance = d.value + r.peek(d.kind);
-            r.drop(d.kind);
-            if (!copyMatch(s, window, pos, distance, length)) {
-                result = TzipResult::writeError;
-                break;
+        Step step = Step::more;
+        while (step == Step::more && !r.endOfInput) {
+            if (r.end - r.next >= 8) {
+                if (r.count < kLongestSymbol)
+                    s.refill(r, kLongestSymbol);
+                step = symbol<false>(r, window, pos, literals, literalBits, distances,
+                                     distanceBits);
+            } else {
+                step = symbol<true>(r, window, pos, literals, literalBits, distances,
+                                    distanceBits);
             }
         }
         s.bits = r;
         s.windowPos = pos;
-        return result;
+        switch (step) {
+        case Step::end: return TzipResult::ok;
+        case Step::invalid: return TzipResult::zipFileError;
+        case Step::writeFailed: return TzipResult::writeError;
+        case Step::more: break;
+        }
+        return TzipResult::readError;
     }
 
     TzipState& s;
