@@ -8,8 +8,8 @@
 namespace vantle {
 namespace {
 
-constexpr std::uint16_t kLengthBases[29] = {3,  4,  5,  6,  7,  8,  9,  10,  11,  13,
-                                            15, 17, 19, 23, 27, 31, 35, 43,  51,  59,
+constexpr std::uint16_t kLengthBases[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                            15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
                                             67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t kLengthExtras[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                             2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
@@ -43,10 +43,17 @@ public:
             const bool last = s.take(1) != 0;
             TzipResult result = TzipResult::zipFileError;
             switch (s.take(2)) {
-            case 0: result = storedBlock(); break;
-            case 1: result = fixedBlock(); break;
-            case 2: result = dynamicBlock(); break;
-            default: break;
+            case 0:
+                result = storedBlock();
+                break;
+            case 1:
+                result = fixedBlock();
+                break;
+            case 2:
+                result = dynamicBlock();
+                break;
+            default:
+                break;
             }
             if (result != TzipResult::ok)
                 return result;
@@ -112,8 +119,7 @@ private:
         std::uint8_t codeLengths[19] = {};
         for (unsigned i = 0; i < codeLengthCount; ++i)
             codeLengths[kCodeLengthOrder[i]] = static_cast<std::uint8_t>(s.take(3));
-        if (buildHuffman(codeLengths, 19, {}, {}, kCodeLengthBits, lengthCode_) !=
-            TzipResult::ok)
+        if (buildHuffman(codeLengths, 19, {}, {}, kCodeLengthBits, lengthCode_) != TzipResult::ok)
             return TzipResult::zipFileError;
 
         // The literal/length and distance lengths form one sequence; repeats may cross from
@@ -175,7 +181,7 @@ private:
         const ThuffEntry e = decodeSymbol<false, checked>(s, r, literals, literalBits);
         if (e.kind == kindLiteral)
             return putByte(s, window, pos, static_cast<std::uint8_t>(e.value)) ? Step::more
-                                                                                : Step::writeFailed;
+                                                                               : Step::writeFailed;
         if (e.kind == kindEnd)
             return Step::end;
         if (e.kind >= kindLiteral)
@@ -207,24 +213,30 @@ private:
         const ThuffEntry* const distances = distanceTable.entries.data();
         const unsigned distanceBits = distanceTable.bits;
         Step step = Step::more;
-        while (step == Step::more && !r.endOfInput) {
+        while (step == Step::more) {
             if (r.end - r.next >= 8) {
+                // The data has not run out while the buffer holds bytes.
                 if (r.count < kLongestSymbol)
                     s.refill(r, kLongestSymbol);
-                step = symbol<false>(r, window, pos, literals, literalBits, distances,
-                                     distanceBits);
+                step =
+                    symbol<false>(r, window, pos, literals, literalBits, distances, distanceBits);
+            } else if (r.endOfInput) {
+                break;
             } else {
-                step = symbol<true>(r, window, pos, literals, literalBits, distances,
-                                    distanceBits);
+                step = symbol<true>(r, window, pos, literals, literalBits, distances, distanceBits);
             }
         }
         s.bits = r;
         s.windowPos = pos;
         switch (step) {
-        case Step::end: return TzipResult::ok;
-        case Step::invalid: return TzipResult::zipFileError;
-        case Step::writeFailed: return TzipResult::writeError;
-        case Step::more: break;
+        case Step::end:
+            return TzipResult::ok;
+        case Step::invalid:
+            return TzipResult::zipFileError;
+        case Step::writeFailed:
+            return TzipResult::writeError;
+        case Step::more:
+            break;
         }
         return TzipResult::readError;
     }

@@ -242,14 +242,21 @@ TzipResult Tunzip::extractAt(std::uint32_t offset, TzipTarget& target) {
 
     TzipResult result = TzipResult::ok;
     switch (method) {
-    case 0: result = unstore(s); break;
-    case 1: result = unshrink(s); break;
-    case 6: result = explode(s); break;
-    default: result = inflate(s); break;
+    case 0:
+        result = unstore(s);
+        break;
+    case 1:
+        result = unshrink(s);
+        break;
+    case 6:
+        result = explode(s);
+        break;
+    default:
+        result = inflate(s);
+        break;
     }
     // Whatever the padding after the data decoded to, the data ended too early.
-    if (result != TzipResult::writeError && result != TzipResult::notSupported &&
-        s.bits.overran())
+    if (result != TzipResult::writeError && result != TzipResult::notSupported && s.bits.overran())
         result = TzipResult::readError;
     if (result == TzipResult::ok && descriptor) {
         // The sizes and CRC follow the data, after a signature most writers put first.
@@ -307,24 +314,42 @@ std::string Tunzip::memberPath(const std::string& folder, const std::string& mem
 
 std::string Tunzip::errorText(int code) {
     switch (static_cast<TzipResult>(code)) {
-    case TzipResult::ok: return "No Error";
-    case TzipResult::crcError: return "CRC Error";
-    case TzipResult::writeError: return "Write Error";
-    case TzipResult::readError: return "Read Error";
-    case TzipResult::zipFileError: return "Zip File Error";
-    case TzipResult::userAbort: return "User Abort";
-    case TzipResult::notSupported: return "Not Supported";
-    case TzipResult::encrypted: return "Zip is Encrypted";
-    case TzipResult::inUse: return "In Use";
-    case TzipResult::internalError: return "Internal Error";
-    case TzipResult::noMoreItems: return "No More Items";
-    case TzipResult::fileError: return "File Error";
-    case TzipResult::notAZipFile: return "Not a Zip File";
-    case TzipResult::headerTooLarge: return "Header Too Large";
-    case TzipResult::zipFileOpenError: return "Zip File Open Error";
-    case TzipResult::seriousError: return "Serious Error";
-    case TzipResult::missingParameter: return "Missing Parameter";
-    default: return "Unknown Error (" + std::to_string(code) + ")";
+    case TzipResult::ok:
+        return "No Error";
+    case TzipResult::crcError:
+        return "CRC Error";
+    case TzipResult::writeError:
+        return "Write Error";
+    case TzipResult::readError:
+        return "Read Error";
+    case TzipResult::zipFileError:
+        return "Zip File Error";
+    case TzipResult::userAbort:
+        return "User Abort";
+    case TzipResult::notSupported:
+        return "Not Supported";
+    case TzipResult::encrypted:
+        return "Zip is Encrypted";
+    case TzipResult::inUse:
+        return "In Use";
+    case TzipResult::internalError:
+        return "Internal Error";
+    case TzipResult::noMoreItems:
+        return "No More Items";
+    case TzipResult::fileError:
+        return "File Error";
+    case TzipResult::notAZipFile:
+        return "Not a Zip File";
+    case TzipResult::headerTooLarge:
+        return "Header Too Large";
+    case TzipResult::zipFileOpenError:
+        return "Zip File Open Error";
+    case TzipResult::seriousError:
+        return "Serious Error";
+    case TzipResult::missingParameter:
+        return "Missing Parameter";
+    default:
+        return "Unknown Error (" + std::to_string(code) + ")";
     }
 }
 

@@ -1,45 +1,10 @@
-// Input, bit reading, window copies, flushing and the CRC-32 that every decoder shares.
+// Input, bit reading, window copies and flushing, which every decoder shares.
 #include "archive/zipState.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace vantle {
-namespace {
-
-// Eight tables so that eight bytes advance the register with independent look-ups; table 0 is
-// the classic byte-at-a-time table.
-constexpr std::array<std::array<std::uint32_t, 256>, 8> makeCrcTables() {
-    std::array<std::array<std::uint32_t, 256>, 8> tables{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        tables[0][n] = c;
-    }
-    for (std::size_t t = 1; t < 8; ++t)
-        for (std::size_t n = 0; n < 256; ++n)
-            tables[t][n] = (tables[t - 1][n] >> 8) ^ tables[0][tables[t - 1][n] & 0xFF];
-    return tables;
-}
-
-constexpr auto kCrcTables = makeCrcTables();
-
-} // namespace
-
-std::uint32_t updateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n) {
-    const auto& t = kCrcTables;
-    for (; n >= 8; n -= 8, data += 8) {
-        const std::uint64_t word = loadLittleEndian64(data) ^ crc;
-        crc = t[7][word & 0xFF] ^ t[6][(word >> 8) & 0xFF] ^ t[5][(word >> 16) & 0xFF] ^
-              t[4][(word >> 24) & 0xFF] ^ t[3][(word >> 32) & 0xFF] ^
-              t[2][(word >> 40) & 0xFF] ^ t[1][(word >> 48) & 0xFF] ^ t[0][word >> 56];
-    }
-    for (; n > 0; --n, ++data)
-        crc = t[0][(crc ^ *data) & 0xFF] ^ (crc >> 8);
-    return crc;
-}
 
 void TzipState::beginMember(std::string_view archive, std::size_t dataStart, bool known) {
     source = archive;

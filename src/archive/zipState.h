@@ -2,6 +2,7 @@
 // over the member's compressed bytes, the 32 KiB output window and the running CRC-32.
 #pragma once
 
+#include "archive/crc32.h"
 #include "archive/unzip.h"
 
 #include <bit>
@@ -139,9 +140,9 @@ inline bool copyMatch(TzipState& state, std::uint8_t* window, unsigned& pos, uns
                       unsigned length) {
     const unsigned source = (pos - distance) & (kWindowSize - 1);
     // Both runs must lie whole inside the window; a source from the window's previous round
-    // (above pos) must also start eight bytes or more past pos.
+    // (at or above pos) must also start eight bytes or more past pos.
     if (pos + length >= kWindowSize || source + length > kWindowSize ||
-        (source > pos && source - pos < 8))
+        (source >= pos && source - pos < 8))
         return copyAcrossWindow(state, window, pos, distance, length);
     std::uint8_t* to = window + pos;
     const std::uint8_t* from = window + source;
@@ -163,9 +164,5 @@ inline bool copyMatch(TzipState& state, std::uint8_t* window, unsigned& pos, uns
     }
     return true;
 }
-
-// The CRC-32 register of ZIP (reflected polynomial EDB88320) advanced over the bytes, without
-// the initial and final inversion.
-std::uint32_t updateCrc32(std::uint32_t crc, const std::uint8_t* data, std::size_t n);
 
 } // namespace vantle

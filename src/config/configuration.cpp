@@ -183,6 +183,10 @@ void Tconfiguration::setRunAtLogin(bool enabled) {
     }
 }
 
+std::unique_ptr<Tconfiguration> Tconfiguration::snapshot() const {
+    return std::unique_ptr<Tconfiguration>(new Tconfiguration(*this));
+}
+
 std::unique_ptr<Tconfiguration> Tconfiguration::clone() const {
     auto copy = std::make_unique<Tconfiguration>(exePath);
     copy->username = username;

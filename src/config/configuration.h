@@ -32,7 +32,6 @@ public:
     // The same, for a tool that acts for the program stored at programFile.
     explicit Tconfiguration(std::string programFile);
 
-    Tconfiguration(const Tconfiguration&) = delete;
     Tconfiguration& operator=(const Tconfiguration&) = delete;
 
     // Folder paths end with "/"; none of these changes after construction, so any thread may
@@ -93,7 +92,14 @@ public:
     // templates and poll interval; the settings file is not read.
     std::unique_ptr<Tconfiguration> clone() const;
 
+    // A copy of every field, made without touching the disk, for a worker thread: the main
+    // thread may change the account fields (load, the dialog) while a poll cycle reads them.
+    std::unique_ptr<Tconfiguration> snapshot() const;
+
 private:
+    // Copies only through clone (with construction's effects) or snapshot.
+    Tconfiguration(const Tconfiguration&) = default;
+
     std::int32_t pollInterval_ = 0;
 };
 

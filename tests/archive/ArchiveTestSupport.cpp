@@ -234,8 +234,8 @@ ProcessRun infoZip(std::string_view zip, const std::string& options, const std::
     TempDir dir;
     const std::string path = dir.file("fixture.zip");
     writeFile(path, zip);
-    const std::string command = "/usr/bin/unzip " + options + " '" + path + "' '" + member +
-                                "'" + (options == "-p" ? " 2>/dev/null" : " 2>&1");
+    const std::string command = "/usr/bin/unzip " + options + " '" + path + "' '" + member + "'" +
+                                (options == "-p" ? " 2>/dev/null" : " 2>&1");
     ProcessRun run;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -266,9 +266,9 @@ struct Random {
 
 std::string sampleText(std::size_t size, std::uint32_t seed) {
     static const char* const words[] = {
-        "quota", "download", "peak",    "off-peak", "megabytes", "freezone", "usage", "the",
-        "of",    "and",      "account", "reset",    "<td>",      "</td>",    "\n",    "plan",
-        "days",  "remaining", "shaped", "speed",    "256",       "kbps",     "2025",  "status"};
+        "quota", "download",  "peak",    "off-peak", "megabytes", "freezone", "usage", "the",
+        "of",    "and",       "account", "reset",    "<td>",      "</td>",    "\n",    "plan",
+        "days",  "remaining", "shaped",  "speed",    "256",       "kbps",     "2025",  "status"};
     Random random{seed * 2654435761u + 1};
     std::string text;
     while (text.size() < size) {

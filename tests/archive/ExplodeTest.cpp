@@ -29,8 +29,8 @@ void expectBothDecode(const std::string& zip, const std::string& content) {
 
 TEST(ExplodeFixtures, EveryVariantDecodesWhatWasImploded) {
     // Text and binary, longer than both dictionaries; long runs take the extra length byte.
-    const std::string content = sampleText(30000) + sampleBinary(12000) + std::string(900, 'r') +
-                                sampleText(9000, 3);
+    const std::string content =
+        sampleText(30000) + sampleBinary(12000) + std::string(900, 'r') + sampleText(9000, 3);
     for (const bool big : {false, true}) {
         for (const bool literalTree : {false, true}) {
             SCOPED_TRACE(std::string(big ? "8 KiB" : "4 KiB") +
@@ -59,8 +59,8 @@ TEST(ExplodeFixtures, ReferencesBeforeTheOutputGiveZeros) {
             if (t.distance == 0)
                 content += static_cast<char>(t.literal);
             for (unsigned i = 0; i < t.length; ++i)
-                content += content.size() >= t.distance ? content[content.size() - t.distance]
-                                                        : '\0';
+                content +=
+                    content.size() >= t.distance ? content[content.size() - t.distance] : '\0';
         }
         expectBothDecode(implodeZip(implodeTokens(tokens, options), content, options), content);
     }

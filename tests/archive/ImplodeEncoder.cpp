@@ -12,8 +12,12 @@ namespace {
 
 constexpr unsigned kMaxCodeLength = 16;
 
-unsigned minLength(const ImplodeOptions& o) { return o.literalTree ? 3 : 2; }
-unsigned lowBits(const ImplodeOptions& o) { return o.bigDictionary ? 7 : 6; }
+unsigned minLength(const ImplodeOptions& o) {
+    return o.literalTree ? 3 : 2;
+}
+unsigned lowBits(const ImplodeOptions& o) {
+    return o.bigDictionary ? 7 : 6;
+}
 
 // Huffman lengths for every symbol (each counted once more than it occurs, so that all get a
 // code, as the format wants), flattened until none is longer than 16 bits.
@@ -137,8 +141,7 @@ std::string implodeTokens(const std::vector<ImplodeToken>& tokens, const Implode
             ++literalCounts[t.literal];
             continue;
         }
-        if (t.length < shortest || t.length > shortest + 63 + 255 ||
-            t.distance > (64u << low))
+        if (t.length < shortest || t.length > shortest + 63 + 255 || t.distance > (64u << low))
             throw std::invalid_argument("match out of range");
         ++lengthCounts[std::min(t.length - shortest, 63u)];
         ++distanceCounts[(t.distance - 1) >> low];

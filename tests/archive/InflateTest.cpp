@@ -1,11 +1,11 @@
 // Deflate: streams written field by field for the edge cases and the failures, and zlib's
 // output at every level and strategy. Valid crafted streams are checked against zlib too,
-// where zlib accepts them.
+// where zlib accepts them; the CRC-32 against zlib's.
+#include "archive/crc32.h"
+
 #include "ArchiveTestSupport.h"
 
 #include <gtest/gtest.h>
-
-#include <optional>
 
 using namespace vantle;
 using namespace vantle::test;
@@ -13,16 +13,17 @@ using namespace vantle::test;
 namespace {
 
 // RFC 1951, 3.2.5.
-constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                      31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr unsigned kLengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                      15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                      67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr unsigned kLengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                        2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr unsigned kDistanceBase[30] = {1,    2,    3,    4,    5,    7,     9,     13,    17,  25,
-                                        33,   49,   65,   97,   129,  193,   257,   385,   513, 769,
-                                        1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr unsigned kDistanceBase[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr unsigned kDistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                          6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
-constexpr unsigned kCodeLengthOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
+constexpr unsigned kCodeLengthOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                            11, 4,  12, 3, 13, 2, 14, 1, 15};
 
 // Deflate blocks, field by field.
@@ -68,9 +69,9 @@ public:
     void dynamic(bool last, unsigned literals, unsigned distances, std::vector<int> codeLengths,
                  unsigned stored = 19) {
         header(last, 2);
-        w.bits(literals - 257, 5);  // HLIT
-        w.bits(distances - 1, 5);   // HDIST
-        w.bits(stored - 4, 4);      // HCLEN
+        w.bits(literals - 257, 5); // HLIT
+        w.bits(distances - 1, 5);  // HDIST
+        w.bits(stored - 4, 4);     // HCLEN
         for (unsigned i = 0; i < stored; ++i)
             w.bits(static_cast<std::uint32_t>(codeLengths[kCodeLengthOrder[i]]), 3);
         lengthCode_ = std::move(codeLengths);
@@ -346,8 +347,8 @@ TEST(InflateBadStreams, GiveTheirFailure) {
         d.header(false, 1);
         d.fixed('a');
         d.fixed(256); // not the last block, and nothing follows
-        cases.push_back({"the data ends after a block that is not the last", d.finish(),
-                         readError});
+        cases.push_back(
+            {"the data ends after a block that is not the last", d.finish(), readError});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -363,5 +364,23 @@ TEST(InflateBadStreams, ACutStreamIsAReadError) {
         // The directory right after the data is not read as more of it.
         const std::string zip = inflateZip(stream.substr(0, length), data);
         EXPECT_EQ(extractFailure(zip, "m"), "Archive error: Read Error");
+    }
+}
+
+TEST(InflateCrc32, MatchesZlibAtEveryLengthAndAlignment) {
+    // The folding path takes whole 16-byte blocks from 64 bytes on, the tables the rest.
+    const std::string data = sampleBinary(70000) + sampleText(1000);
+    for (const std::size_t offset : {0, 1, 7, 13}) {
+        for (std::size_t length = 0; length < 300; ++length) {
+            const std::string_view part = std::string_view(data).substr(offset, length);
+            ASSERT_EQ(~updateCrc32(0xFFFFFFFF, reinterpret_cast<const std::uint8_t*>(part.data()),
+                                   part.size()),
+                      zlibCrc32(part))
+                << offset << " " << length;
+        }
+        const std::string_view all = std::string_view(data).substr(offset);
+        EXPECT_EQ(
+            ~updateCrc32(0xFFFFFFFF, reinterpret_cast<const std::uint8_t*>(all.data()), all.size()),
+            zlibCrc32(all));
     }
 }

@@ -87,7 +87,8 @@ public:
             if (prefix_[code] >= 0 && extended[code])
                 continue;
             if (prefix_[code] >= 0) {
-                const auto it = table_.find(key(static_cast<unsigned>(prefix_[code]), suffix_[code]));
+                const auto it =
+                    table_.find(key(static_cast<unsigned>(prefix_[code]), suffix_[code]));
                 if (it != table_.end() && it->second == code)
                     table_.erase(it);
             }
@@ -146,9 +147,14 @@ ShrinkResult shrink(std::string_view input, const ShrinkOptions& options) {
         bool literalOnly = false;
         if (scheduled || full) {
             switch (encoder.partialClear(previous)) {
-            case Encoder::Clear::done: nextClear += scheduled ? 1 : 0; break;
-            case Encoder::Clear::later: break;
-            case Encoder::Clear::afterALiteral: literalOnly = true; break;
+            case Encoder::Clear::done:
+                nextClear += scheduled ? 1 : 0;
+                break;
+            case Encoder::Clear::later:
+                break;
+            case Encoder::Clear::afterALiteral:
+                literalOnly = true;
+                break;
             }
         }
         // A literal is never freed, so the clear that follows the last definition can be done.

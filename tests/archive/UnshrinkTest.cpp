@@ -28,8 +28,10 @@ TEST(UnshrinkFixtures, DecodesWhatWasShrunk) {
     };
     const Case cases[] = {
         {"no clears", text, {{}, false}, false},
-        {"one byte repeated: codes used as they are defined", std::string(5000, 'a'),
-         {{}, false}, false},
+        {"one byte repeated: codes used as they are defined",
+         std::string(5000, 'a'),
+         {{}, false},
+         false},
         {"partial clears at chosen points", text, {{3000, 9000, 9001, 20000}, false}, true},
         {"partial clears whenever the codes run out", large, {{}, true}, true},
         {"both", large, {{3000, 100000}, true}, true},
@@ -70,8 +72,18 @@ TEST(UnshrinkBadStreams, GiveTheirFailure) {
     const Case cases[] = {
         {"control code 3", codes({{'a', 9}, {256, 9}, {3, 9}, {'b', 9}}), 0, zipFileError},
         {"widened past 13 bits",
-         codes({{'a', 9}, {256, 9}, {1, 9}, {256, 10}, {1, 10}, {256, 11}, {1, 11}, {256, 12},
-                {1, 12}, {256, 13}, {1, 13}, {'b', 14}}),
+         codes({{'a', 9},
+                {256, 9},
+                {1, 9},
+                {256, 10},
+                {1, 10},
+                {256, 11},
+                {1, 11},
+                {256, 12},
+                {1, 12},
+                {256, 13},
+                {1, 13},
+                {'b', 14}}),
          0, zipFileError},
         // 300 is free but not the code being defined; 258 then extends it.
         {"a string through a free code", codes({{'a', 9}, {300, 9}, {'b', 9}, {258, 9}}), 0,

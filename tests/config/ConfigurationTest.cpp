@@ -147,3 +147,23 @@ TEST(Configuration, AFolderThatCannotBeCreatedFailsConstruction) {
     // The settings folder, created first, exists.
     EXPECT_TRUE(fs::is_directory(dir.path() + "config/vantle"));
 }
+
+TEST(Configuration, ASnapshotCopiesEverythingAndTouchesNothing) {
+    test::ScopedUserFolders home;
+    Tconfiguration c;
+    c.username = "john";
+    c.domain = "iinet.net.au";
+    c.password = "pw";
+    c.providers["iinet.net.au"] = "http://127.0.0.1:1/x";
+    c.setPollInterval(45);
+    fs::remove_all(c.htmlFolder);
+    const auto copy = c.snapshot();
+    EXPECT_FALSE(fs::exists(c.htmlFolder)); // no construction
+    EXPECT_EQ(copy->username, "john");
+    EXPECT_EQ(copy->password, "pw");
+    EXPECT_EQ(copy->providers, c.providers);
+    EXPECT_EQ(copy->pollInterval(), 45);
+    EXPECT_EQ(copy->updatedFile, c.updatedFile);
+    c.username = "changed";
+    EXPECT_EQ(copy->username, "john");
+}

@@ -1,0 +1,35 @@
+// The per-user store of single-instance records: for each entry name, the window and the
+// process of the instance that registered it. One small file per entry in a folder only the
+// user can reach; a record whose process is gone reads as empty, so a crash never locks the
+// user out.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vantle::platform {
+
+struct InstanceRecord {
+    std::uint32_t window = 0;    // non-zero: the owner listens for requests
+    std::uint32_t processId = 0; // non-zero: the entry is registered
+
+    friend bool operator==(const InstanceRecord&, const InstanceRecord&) = default;
+};
+
+// The account name of the user running this process (at most 256 characters).
+std::string userName();
+
+// $XDG_RUNTIME_DIR/vantle, else /tmp/vantle-<uid>; created with mode 0700 when missing. Raises
+// std::system_error when it cannot be created, or when it is not the user's own folder.
+std::string instanceFolder();
+
+// The record of an entry; (0, 0) when there is none, or when its process no longer exists or
+// is another program.
+InstanceRecord readInstanceRecord(const std::string& entryName);
+// Replaces the record in one step. Raises std::system_error on failure.
+void writeInstanceRecord(const std::string& entryName, const InstanceRecord& record);
+
+// Whether a process with that id runs the same program file as this process.
+bool isSameProgramRunning(std::uint32_t processId);
+
+} // namespace vantle::platform
