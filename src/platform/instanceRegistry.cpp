@@ -79,24 +79,25 @@ std::string instanceFolder() {
     return folder;
 }
 
-bool isSameProgramRunning(std::uint32_t processId) {
+bool isSameProgramRunning(std::uint32_t processId, const std::string& program) {
     // Every process of this user can be signalled; one that cannot is gone or someone else's.
     if (processId == 0 || ::kill(static_cast<pid_t>(processId), 0) != 0)
         return false;
     // A recycled process id belongs to some other program.
     const std::string theirs =
         withoutDeletedMark(linkTarget("/proc/" + std::to_string(processId) + "/exe"));
-    const std::string ours = withoutDeletedMark(linkTarget("/proc/self/exe"));
+    const std::string ours =
+        program.empty() ? withoutDeletedMark(linkTarget("/proc/self/exe")) : program;
     return theirs.empty() || ours.empty() || theirs == ours;
 }
 
-InstanceRecord readInstanceRecord(const std::string& entryName) {
+InstanceRecord readInstanceRecord(const std::string& entryName, const std::string& program) {
     std::ifstream in(entryFile(entryName), std::ios::binary);
     char bytes[8];
     if (!in.read(bytes, sizeof bytes))
         return {};
     const InstanceRecord record{get32(bytes), get32(bytes + 4)};
-    if (record.processId != 0 && !isSameProgramRunning(record.processId))
+    if (record.processId != 0 && !isSameProgramRunning(record.processId, program))
         return {};
     return record;
 }

@@ -24,12 +24,12 @@ std::string userName();
 std::string instanceFolder();
 
 // The record of an entry; (0, 0) when there is none, or when its process no longer exists or
-// is another program.
-InstanceRecord readInstanceRecord(const std::string& entryName);
+// runs another program than the given one (this process's own when empty).
+InstanceRecord readInstanceRecord(const std::string& entryName, const std::string& program = {});
 // Replaces the record in one step. Raises std::system_error on failure.
 void writeInstanceRecord(const std::string& entryName, const InstanceRecord& record);
 
-// Whether a process with that id runs the same program file as this process.
-bool isSameProgramRunning(std::uint32_t processId);
+// Whether a process with that id runs the given program file (this process's own when empty).
+bool isSameProgramRunning(std::uint32_t processId, const std::string& program = {});
 
 } // namespace vantle::platform

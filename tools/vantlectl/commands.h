@@ -38,4 +38,8 @@ int configureCommand(const Arguments& arguments);
 // DIR (default the current folder) with its result.
 int unzipCommand(const Arguments& arguments);
 
+// crash-test segv|throw|terminate: a diagnostic; fails on purpose in the named way, so that a
+// crash report is left in the profile's crash folder.
+int crashTestCommand(const Arguments& arguments);
+
 } // namespace vantle::ctl

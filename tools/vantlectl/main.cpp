@@ -1,7 +1,9 @@
 // vantlectl: the headless companion of vantle, over the same core.
 #include "commands.h"
 
+#include "config/configuration.h"
 #include "lib/runtime/Error.h"
+#include "shell/MadExceptHelper.h"
 #include "usage/httpClient.h"
 
 #include <clocale>
@@ -33,6 +35,9 @@ const Command commands[] = {
      vantle::ctl::configureCommand},
     {"unzip", "unzip ARCHIVE [DIR] | unzip --list ARCHIVE   extract or list an archive's members",
      vantle::ctl::unzipCommand},
+    {"crash-test",
+     "crash-test segv|throw|terminate   diagnostic: fail on purpose and leave a crash report",
+     vantle::ctl::crashTestCommand},
 };
 
 int printHelp(std::FILE* out) {
@@ -42,11 +47,22 @@ int printHelp(std::FILE* out) {
     return out == stdout ? 0 : 1;
 }
 
+// Failures that would end the tool leave crash reports in the profile, as the program's do.
+void reportCrashesInProfile() {
+    try {
+        vantle::TmadExcept::instance().setCrashFolder(
+            vantle::ctl::programConfiguration()->dataFolder + "crashdumps");
+    } catch (const std::exception&) {
+        // The command meets the same failure and says so.
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
     const vantle::CurlGlobal curl; // before any thread
+    vantle::TmadExcept::instance().installSilentHandler();
     if (argc < 2)
         return printHelp(stderr);
     const std::string name = argv[1];
@@ -55,6 +71,7 @@ int main(int argc, char** argv) {
     for (const Command& c : commands) {
         if (name != c.name)
             continue;
+        reportCrashesInProfile();
         try {
             return c.run(vantle::ctl::Arguments(argv + 2, argv + argc));
         } catch (const std::exception& e) {

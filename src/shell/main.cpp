@@ -1,0 +1,60 @@
+// vantle: the notification-area meter of a broadband account's monthly quota.
+#include "SingleInstance.h"
+#include "main_form.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DebugOutput.h"
+#include "lib/utils/FileUtils.h"
+#include "platform/systemLog.h"
+#include "ui/VCLutils.h"
+#include "usage/httpClient.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace vantle;
+
+int main(int argc, char** argv) {
+    const CurlGlobal curl; // before any thread
+    runtime::setDebugSink(platform::writeSystemLog);
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("vantle");
+    QApplication::setApplicationDisplayName("vantle");
+    QApplication::setQuitOnLastWindowClosed(false);
+    const QStringList arguments = QApplication::arguments();
+
+    TmainFrm form;
+    mainFrm = &form;
+    int status = 0;
+    try {
+        if (arguments.size() > 2 && arguments[1] == "-dumpversion") {
+            const Tconfiguration configuration;
+            WriteFileText(configuration.versionText(), arguments[2].toStdString());
+            return 0;
+        }
+        const TinstanceEntry running = SingleInstance::query(MainInstanceName);
+        if (arguments.size() > 1 && arguments[1] == "-quit") {
+            if (running.processId != 0)
+                SingleInstance::closeWindow(running);
+            return 0;
+        }
+        if (running.processId != 0) {
+            runtime::outputDebugString("vantle is already running.");
+            ErrorBox("vantle is already running.");
+            return 1;
+        }
+        SingleInstance::registerWindow(MainInstanceName, &form);
+        QTimer::singleShot(0, &form, &TmainFrm::startUp); // the first idle moment
+        status = QApplication::exec();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+        ErrorBox(QString::fromStdString(e.what()));
+        status = 1;
+    }
+    SingleInstance::stopListening();
+    SingleInstance::clearWrittenEntries();
+    mainFrm = nullptr;
+    return status;
+}

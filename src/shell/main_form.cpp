@@ -1,0 +1,169 @@
+#include "main_form.h"
+
+#include "pollCycle.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "lib/runtime/DebugOutput.h"
+#include "lib/utils/FileUtils.h"
+#include "lib/utils/WindowsUtils.h"
+#include "ui/sysTray.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+
+#include <cmath>
+#include <filesystem>
+
+namespace vantle {
+
+TmainFrm* mainFrm = nullptr;
+
+namespace {
+
+constexpr int FirstPollDelayMs = 100;
+constexpr int TrimDelayMs = 5000;
+constexpr double MinutesPerDay = 1440.0;
+
+QEvent::Type eventType(int message) {
+    return static_cast<QEvent::Type>(message);
+}
+
+} // namespace
+
+TmainFrm::TmainFrm()
+    : tray_(std::make_unique<TzintraSysTray>()) {
+    setWindowTitle("vantle tray");
+    resize(212, 99);
+
+    Aboutvantle1 = trayMenu.addAction("About vantle", this, &TmainFrm::Aboutvantle1Click);
+    trayMenu.addSeparator();
+    Open1 = trayMenu.addAction("Open", this, &TmainFrm::Open1Click);
+    Configure1 = trayMenu.addAction("Configure", this, &TmainFrm::Configure1Click);
+    trayMenu.addSeparator();
+    Exit1 = trayMenu.addAction("Exit", this, &TmainFrm::Exit1Click);
+    trayMenu.setDefaultAction(Open1);
+
+    trimTimer.setInterval(TrimDelayMs);
+    connect(&trimTimer, &QTimer::timeout, this, &TmainFrm::trimTimerTimer);
+    pollTimer.setInterval(1000);
+    connect(&pollTimer, &QTimer::timeout, this, &TmainFrm::pollTimerTimer);
+
+    tray_->SetPopupMenu(&trayMenu);
+    tray_->OnClick = [this](TzintraSysTray&, TMouseButton, TShiftState, int, int) { trayClick(); };
+}
+
+TmainFrm::~TmainFrm() = default;
+
+void TmainFrm::startUp() {
+    try {
+        configuration_ = std::make_unique<Tconfiguration>();
+        configuration_->load();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+        QApplication::exit(1);
+        return;
+    }
+    reloadTray();
+    tray_->SetActive(true);
+    pollTimerTag = configuration_->pollInterval() * 60 * 1000;
+    pollTimer.setInterval(FirstPollDelayMs);
+    pollTimer.start();
+}
+
+void TmainFrm::reloadTray() {
+    std::error_code ec;
+    if (std::filesystem::exists(configuration_->trayIconFile, ec))
+        tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconFile));
+    else
+        tray_->SetIcon(nullptr);
+    QString hint = "vantle";
+    if (std::filesystem::exists(configuration_->trayHintFile, ec)) {
+        try {
+            hint = QString::fromStdString(ReadFileText(configuration_->trayHintFile));
+        } catch (const std::exception& e) {
+            runtime::outputDebugString(e.what());
+        }
+    }
+    tray_->SetHint(hint);
+}
+
+void TmainFrm::pollTimerTimer() {
+    pollTimer.stop();
+    try {
+        std::error_code ec;
+        const double minutes =
+            std::fabs(runtime::now() - configuration_->updateTime()) * MinutesPerDay;
+        // A restarted program does not poll again right away; without a status document
+        // there is nothing to show, so it always polls.
+        const bool recent =
+            std::filesystem::exists(configuration_->statusFile, ec) && std::trunc(minutes) < 20;
+        if (!recent) {
+            auto* worker = new TpollThread(*configuration_); // frees itself when done
+            connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+            worker->start();
+        }
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    }
+    pollTimer.setInterval(pollTimerTag);
+    pollTimer.start();
+}
+
+void TmainFrm::trimTimerTimer() {
+    trimTimer.stop();
+    TrimWorkingSet();
+}
+
+void TmainFrm::Exit1Click() {
+    tray_->SetActive(false);
+    QApplication::quit();
+}
+
+void TmainFrm::Aboutvantle1Click() {}
+
+void TmainFrm::Open1Click() {}
+
+void TmainFrm::Configure1Click() {}
+
+void TmainFrm::trayClick() {}
+
+bool TmainFrm::event(QEvent* event) {
+    if (event->type() == eventType(WM_POLLDONE)) {
+        reloadTray();
+        trimTimer.start();
+        return true;
+    }
+    if (event->type() == eventType(WM_RESETTRIM)) {
+        trimTimer.stop();
+        trimTimer.start();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TmainFrm::closeEvent(QCloseEvent* event) {
+    // Closing the main form ends the program.
+    tray_->SetActive(false);
+    event->accept();
+    QApplication::quit();
+}
+
+TpollThread::TpollThread(const Tconfiguration& configuration)
+    : configuration_(configuration.snapshot()) {}
+
+TpollThread::~TpollThread() {
+    wait();
+}
+
+void TpollThread::run() {
+    try {
+        runPollCycle(*configuration_);
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    }
+    if (mainFrm != nullptr)
+        QCoreApplication::postEvent(mainFrm, new QEvent(eventType(WM_POLLDONE)));
+}
+
+} // namespace vantle

@@ -1,0 +1,80 @@
+// The program's main form, never shown: it owns the notification-area icon, the tray menu, the
+// poll and trim timers, and receives the poll worker's completion message.
+#pragma once
+
+#include <QAction>
+#include <QMenu>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+
+namespace vantle {
+
+class Tconfiguration;
+class TzintraSysTray;
+
+// Message numbers of the program, used as Qt event types.
+inline constexpr int WM_POLLDONE = 0x8001;
+inline constexpr int WM_RESETTRIM = 0xAFFD;
+
+class TmainFrm : public QWidget {
+    Q_OBJECT
+public:
+    // The tray icon starts inactive; startUp shows it.
+    TmainFrm();
+    ~TmainFrm() override;
+
+    // Runs once, at the first idle moment: configuration, tray icon, first poll in 100 ms.
+    void startUp();
+    // The tray icon and hint from their files, or the default icon and "vantle".
+    void reloadTray();
+
+    Tconfiguration* configuration() const { return configuration_.get(); }
+    TzintraSysTray& tray() const { return *tray_; }
+
+    QMenu trayMenu;
+    QAction* Aboutvantle1 = nullptr;
+    QAction* Open1 = nullptr;
+    QAction* Configure1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QTimer pollTimer;
+    QTimer trimTimer;
+    int pollTimerTag = 0; // the poll period in milliseconds
+
+    void pollTimerTimer();
+    void trimTimerTimer();
+    void Exit1Click();
+    void Aboutvantle1Click();
+    void Open1Click();
+    void Configure1Click();
+    void trayClick();
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    std::unique_ptr<TzintraSysTray> tray_;
+    std::unique_ptr<Tconfiguration> configuration_;
+};
+
+// The main form, set by the program start.
+extern TmainFrm* mainFrm;
+
+// One poll cycle on a thread of its own, on a snapshot of the configuration; posts
+// WM_POLLDONE to the main form when done and frees itself.
+class TpollThread : public QThread {
+public:
+    explicit TpollThread(const Tconfiguration& configuration);
+    ~TpollThread() override;
+
+protected:
+    void run() override;
+
+private:
+    std::unique_ptr<Tconfiguration> configuration_;
+};
+
+} // namespace vantle

@@ -1,0 +1,122 @@
+// The tray window's start-up and poll scheduling, in-process on the offscreen platform.
+#include "shell/main_form.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "support/TestSupport.h"
+#include "ui/sysTray.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace vantle;
+using testing::HasSubstr;
+
+namespace {
+
+constexpr TDateTime Minute = 1.0 / 1440.0;
+
+class MainFormTest : public testing::Test {
+protected:
+    test::ScopedUserFolders home;
+    TDateTime now = runtime::encodeDateTime({2026, 12, 10, 12, 0, 0, 0});
+    test::ScopedClock clock{now};
+    TmainFrm form;
+
+    MainFormTest() { mainFrm = &form; }
+    ~MainFormTest() override { mainFrm = nullptr; }
+
+    // With no account, a poll that runs fails at once with this line.
+    bool polled(const test::DebugCapture& debug) {
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < 1000) {
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            const auto lines = debug.lines();
+            if (std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+                    return l.rfind("Unsupported domain", 0) == 0;
+                }))
+                return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(MainFormTest, StartUpShowsTheDefaultIconAndDueTheFirstPollIn100ms) {
+    form.startUp();
+    EXPECT_TRUE(form.tray().Active());
+    EXPECT_EQ(form.tray().Hint(), "vantle");
+    EXPECT_TRUE(form.pollTimer.isActive());
+    EXPECT_EQ(form.pollTimer.interval(), 100);
+    EXPECT_EQ(form.pollTimerTag, 30 * 60 * 1000);
+    EXPECT_EQ(form.trayMenu.defaultAction(), form.Open1);
+    QStringList captions;
+    for (QAction* action : form.trayMenu.actions())
+        captions << (action->isSeparator() ? "-" : action->text());
+    EXPECT_EQ(captions, (QStringList{"About vantle", "-", "Open", "Configure", "-", "Exit"}));
+}
+
+TEST_F(MainFormTest, ReloadTrayTakesTheHintFile) {
+    form.startUp();
+    test::writeFile(form.configuration()->trayHintFile, "Peak: 45% (11,250 / 25,000)");
+    form.reloadTray();
+    EXPECT_EQ(form.tray().Hint(), "Peak: 45% (11,250 / 25,000)");
+}
+
+TEST_F(MainFormTest, TheTwentyMinuteRuleHoldsOnlyWithAStatusDocument) {
+    struct Case {
+        const char* label;
+        bool statusDocument;
+        double minutesAgo;
+        bool polls;
+    };
+    const Case cases[] = {
+        {"5 minutes old", true, 5, false},      {"19.9 minutes old", true, 19.9, false},
+        {"20 minutes old", true, 20.01, true},  {"25 minutes old", true, 25, true},
+        {"5 minutes ahead", true, -5, false},   {"25 minutes ahead", true, -25, true},
+        {"no status document", false, 1, true},
+    };
+    form.startUp();
+    Tconfiguration& c = *form.configuration();
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.label);
+        if (k.statusDocument)
+            test::writeFile(c.statusFile, "{}");
+        else
+            std::remove(c.statusFile.c_str());
+        c.setUpdateTime(now - k.minutesAgo * Minute);
+        // The file time has two-second steps; the clock follows the time actually stored.
+        test::ScopedClock at(c.updateTime() + k.minutesAgo * Minute);
+        test::DebugCapture debug;
+        form.pollTimerTimer();
+        EXPECT_EQ(polled(debug), k.polls);
+        // Re-armed for one poll interval, whether it polled or not.
+        EXPECT_TRUE(form.pollTimer.isActive());
+        EXPECT_EQ(form.pollTimer.interval(), form.pollTimerTag);
+    }
+}
+
+TEST_F(MainFormTest, AFinishedCycleReloadsTheTrayAndArmsTheTrim) {
+    form.startUp();
+    test::writeFile(form.configuration()->trayHintFile, "Off Peak: 3% (1 / 35)");
+    QApplication::postEvent(&form, new QEvent(static_cast<QEvent::Type>(WM_POLLDONE)));
+    QApplication::processEvents();
+    EXPECT_EQ(form.tray().Hint(), "Off Peak: 3% (1 / 35)");
+    EXPECT_TRUE(form.trimTimer.isActive());
+    EXPECT_EQ(form.trimTimer.interval(), 5000);
+    form.trimTimerTimer();
+    EXPECT_FALSE(form.trimTimer.isActive());
+}
+
+TEST_F(MainFormTest, ExitRemovesTheIcon) {
+    form.startUp();
+    form.Exit1Click();
+    EXPECT_FALSE(form.tray().Active());
+}
