@@ -19,8 +19,15 @@ build: configure
 test: build
 	@ctest --preset $(PRESET)
 
+# On a desktop: the program in the notification area. Without a display: the sample usage
+# document as the program reads it.
 run: build
-	$(BUILD)/bin/vantlectl usage $(SAMPLE)
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+		exec $(BUILD)/bin/vantle; \
+	else \
+		echo "No display: printing the sample usage document as vantle reads it."; \
+		$(BUILD)/bin/vantlectl usage $(SAMPLE); \
+	fi
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan

@@ -107,6 +107,7 @@ class TzintraSysTray : public QObject {
 public:
     // Over the desktop's notification area (QSystemTrayIcon).
     explicit TzintraSysTray(QObject* parent = nullptr);
+    // Over another area, such as a test's recording one; raises Error for none.
     explicit TzintraSysTray(std::unique_ptr<TtrayBackend> backend, QObject* parent = nullptr);
     ~TzintraSysTray() override;
     TzintraSysTray(const TzintraSysTray&) = delete;
@@ -159,12 +160,16 @@ public:
     TTrayVisibilities Visibility() const { return visibility_; }
     void SetVisibility(TTrayVisibilities value);
 
-    // Properties set between the two calls take effect together, Active last.
+    // Properties set between the two calls take effect together, Active last; when the icon
+    // is then active without tvVisibleTaskBar, the application starts hidden.
     void BeginLoading();
     void Loaded();
 
+    // Title and text are cut to 63 and 255 characters; timeout is in milliseconds, and one
+    // under 10 s is kept by a timer of its own. Nothing happens on areas before 5.0.
     void ShowBalloon(const QString& title, const QString& text, TBalloonKind kind,
                      std::uint32_t timeout, bool hideFirst);
+    // Takes back every balloon shown since the last call.
     void HideBalloons();
 
     TAnimateEvent OnAnimate;

@@ -1,5 +1,6 @@
-// A notification area for tests: keeps every request with a copy of its record, and sends
-// notifications to the window the last record named.
+// A notification area for tests: every request with a copy of its record goes into a list the
+// test owns, so it outlives the component (whose destruction sends one more); the test sends
+// the area's notifications itself.
 #pragma once
 
 #include "ui/trayBackend.h"
@@ -24,7 +25,7 @@ public:
         bool mouseMoves = true;
     };
 
-    explicit TrecordingTrayBackend(Settings& settings, std::vector<Request>& requests)
+    TrecordingTrayBackend(Settings& settings, std::vector<Request>& requests)
         : settings_(settings)
         , requests_(requests) {}
 
