@@ -134,7 +134,7 @@ bool TmainFrm::event(QEvent* event) {
         trimTimer.start();
         return true;
     }
-    if (event->type() == eventType(WM_RESETTRIM)) {
+    if (event->type() == popupEventType(WM_RESETTRIM)) {
         trimTimer.stop();
         trimTimer.start();
         return true;

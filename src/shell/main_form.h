@@ -2,6 +2,8 @@
 // poll and trim timers, and receives the poll worker's completion message.
 #pragma once
 
+#include "ui/PopupEx.h"
+
 #include <QAction>
 #include <QMenu>
 #include <QThread>
@@ -15,9 +17,8 @@ namespace vantle {
 class Tconfiguration;
 class TzintraSysTray;
 
-// Message numbers of the program, used as Qt event types.
+// The poll worker's completion message, used as a Qt event type.
 inline constexpr int WM_POLLDONE = 0x8001;
-inline constexpr int WM_RESETTRIM = 0xAFFD;
 
 class TmainFrm : public QWidget {
     Q_OBJECT
@@ -56,6 +57,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Closing a menu restarts the trim countdown.
+    TExPopupList popupList_{this};
     std::unique_ptr<TzintraSysTray> tray_;
     std::unique_ptr<Tconfiguration> configuration_;
 };

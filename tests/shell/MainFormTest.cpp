@@ -120,3 +120,14 @@ TEST_F(MainFormTest, ExitRemovesTheIcon) {
     form.Exit1Click();
     EXPECT_FALSE(form.tray().Active());
 }
+
+TEST_F(MainFormTest, ClosingTheMenuRestartsTheTrimCountdown) {
+    form.startUp();
+    EXPECT_FALSE(form.trimTimer.isActive());
+    form.trayMenu.popup(QPoint(10, 10));
+    QApplication::processEvents();
+    form.trayMenu.hide();
+    QApplication::processEvents();
+    EXPECT_TRUE(form.trimTimer.isActive());
+    EXPECT_GT(form.trimTimer.remainingTime(), 4000);
+}

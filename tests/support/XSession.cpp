@@ -1,0 +1,126 @@
+#include "support/XSession.h"
+
+#include <bit>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <unistd.h>
+
+namespace vantle::test {
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::uint32_t bigEndian32(const std::string& bytes, std::size_t offset) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
+} // namespace
+
+// The program's full path from PATH; empty when it is not installed.
+std::string programPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::stringstream folders(path ? path : "/usr/bin:/bin");
+    std::string folder;
+    while (std::getline(folders, folder, ':')) {
+        const std::string candidate = folder + "/" + name;
+        if (!folder.empty() && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+    }
+    return {};
+}
+
+// The picture of an X window dump: a header of 32-bit big-endian fields, the window name, the
+// colour map entries of 12 bytes each, then the rows of a ZPixmap image. Null when the dump is
+// not a true-colour ZPixmap of 24 or 32 bits per pixel.
+QImage readXwd(const std::string& bytes) {
+    if (bytes.size() < 100)
+        return {};
+    const auto field = [&](int index) { return bigEndian32(bytes, 4 * std::size_t(index)); };
+    const std::uint32_t headerSize = field(0), format = field(2), width = field(4),
+                        height = field(5), byteOrder = field(7), bitsPerPixel = field(11),
+                        bytesPerLine = field(12), redMask = field(14), greenMask = field(15),
+                        blueMask = field(16), colours = field(19);
+    if (format != 2 || (bitsPerPixel != 24 && bitsPerPixel != 32) || !redMask || !greenMask ||
+        !blueMask || width > 10000 || height > 10000)
+        return {};
+    const std::size_t start = headerSize + std::size_t(colours) * 12;
+    if (bytes.size() < start + std::size_t(bytesPerLine) * height)
+        return {};
+    const std::size_t pixelBytes = bitsPerPixel / 8;
+    const auto channel = [](std::uint32_t pixel, std::uint32_t mask) {
+        const std::uint32_t value = (pixel & mask) >> std::countr_zero(mask);
+        const std::uint32_t top = mask >> std::countr_zero(mask);
+        return static_cast<int>(value * 255 / top);
+    };
+    QImage image(static_cast<int>(width), static_cast<int>(height), QImage::Format_RGB32);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::size_t at = start + std::size_t(y) * bytesPerLine + x * pixelBytes;
+            std::uint32_t pixel = 0;
+            for (std::size_t i = 0; i < pixelBytes; ++i) {
+                const auto byte = static_cast<unsigned char>(bytes[at + i]);
+                pixel =
+                    byteOrder == 0 ? pixel | std::uint32_t(byte) << (8 * i) : (pixel << 8) | byte;
+            }
+            image.setPixelColor(static_cast<int>(x), static_cast<int>(y),
+                                QColor(channel(pixel, redMask), channel(pixel, greenMask),
+                                       channel(pixel, blueMask)));
+        }
+    }
+    return image;
+}
+
+std::optional<QPoint> findColour(const QImage& image, const QColor& colour) {
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y) == colour)
+                return QPoint(x, y);
+    return std::nullopt;
+}
+
+XSession::XSession() {
+    const std::string xvfb = programPath("Xvfb");
+    const std::string trayer = programPath("trayer");
+    if (xvfb.empty() || trayer.empty() || programPath("xwd").empty() ||
+        programPath("xdotool").empty()) {
+        why_ = "Xvfb, trayer, xwd and xdotool are needed";
+        return;
+    }
+    const std::string size =
+        std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24";
+    server_ =
+        std::make_unique<SimProcess>(xvfb, std::vector<std::string>{"-displayfd", "1", "-screen",
+                                                                    "0", size, "-nolisten", "tcp"});
+    const std::string number = server_->nextLine();
+    if (number.empty()) {
+        why_ = "Xvfb did not start: " + server_->errors();
+        return;
+    }
+    display_ = ":" + number;
+    displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
+    busEnv_ = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS",
+                                          "unix:path=/nonexistent/vantle-test");
+    platformEnv_ = std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb");
+    tray_ = std::make_unique<SimProcess>(
+        trayer, std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype",
+                                         "pixel", "--width", std::to_string(TrayWidth), "--height",
+                                         std::to_string(TrayHeight), "--transparent", "false",
+                                         "--tint", "0xffffff"});
+    started_ = true;
+}
+
+QImage XSession::screenshot() const {
+    const std::string dump = dir_.file("screen.xwd");
+    SimProcess xwd(programPath("xwd"), {"-root", "-silent", "-display", display_, "-out", dump});
+    if (xwd.wait(5000ms) != 0)
+        return {};
+    return readXwd(readFile(dump));
+}
+
+} // namespace vantle::test
