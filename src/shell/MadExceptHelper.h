@@ -1,5 +1,4 @@
-// The program's layer over the crash-reporting engine: what happens to a failure the engine has
-// caught (shown while the program starts, saved silently once the tray window exists), and the
+// The program's layer over the crash-reporting engine: what happens to a caught failure, and the
 // crash-report files, named by the time they are saved and kept for 28 days.
 #pragma once
 

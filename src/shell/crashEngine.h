@@ -1,7 +1,5 @@
-// The crash-reporting engine: catches what would otherwise end the program (an exception leaving
-// a thread's entry or the event loop, std::terminate, a fatal signal), hands each failure to the
-// one registered handler and describes it in a bug report with the failing thread's call stack,
-// the process's threads and the system's data.
+// The crash-reporting engine: catches what would otherwise end the program and hands each failure
+// to the one registered handler, with a bug report of call stack, threads and system data.
 #pragma once
 
 #include "shell/crashReport.h"

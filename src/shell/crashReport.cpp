@@ -41,7 +41,8 @@ std::string frameLine(std::size_t index, const TstackFrame& frame) {
     std::string file;
     std::size_t line = 0;
     if (frame.lookup != 0) {
-        const auto* address = reinterpret_cast<const void*>(frame.lookup);
+        const auto* address =
+            reinterpret_cast<const void*>(frame.lookup - (frame.returnAddress ? 1 : 0));
         const boost::stacktrace::frame code(address);
         name = code.name();
         file = code.source_file();

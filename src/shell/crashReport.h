@@ -16,6 +16,9 @@ struct TstackFrame {
     std::uintptr_t lookup = 0;  // the same code in this process; 0 when it is not loaded here
     std::string module;         // the file the code lies in; empty when unknown
     std::uintptr_t offset = 0;  // from the module's first mapping, as a symbol tool takes it
+    // A return address points past its call, beyond the function's end after a call that never
+    // returns, so its name is looked up one byte back; the instruction that faulted is exact.
+    bool returnAddress = true;
 };
 
 struct TthreadName {

@@ -1,5 +1,7 @@
 // vantle: the notification-area meter of a broadband account's monthly quota.
+#include "MadExceptHelper.h"
 #include "SingleInstance.h"
+#include "crashEngine.h"
 #include "main_form.h"
 
 #include "config/configuration.h"
@@ -10,16 +12,48 @@
 #include "usage/httpClient.h"
 
 #include <QApplication>
+#include <QMetaObject>
+#include <QThread>
 #include <QTimer>
 
 #include <cstdio>
 
 using namespace vantle;
 
+namespace {
+
+// An exception leaving an event handler would otherwise end the program unreported.
+class TvantleApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (...) {
+            crash::reportUnhandled(std::current_exception());
+            return false;
+        }
+    }
+};
+
+// The crash handler may run on any thread; the box is shown by the user-interface thread.
+void showCrashMessage(const std::string& message) {
+    const QString text = QString::fromStdString(message);
+    if (QThread::currentThread() == qApp->thread())
+        ErrorBox(text);
+    else
+        QMetaObject::invokeMethod(
+            qApp, [text] { ErrorBox(text); }, Qt::BlockingQueuedConnection);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     const CurlGlobal curl; // before any thread
     runtime::setDebugSink(platform::writeSystemLog);
-    QApplication application(argc, argv);
+    TmadExcept::instance().installInteractiveHandler();
+    TvantleApplication application(argc, argv);
+    TmadExcept::instance().setMessageBox(showCrashMessage);
     QApplication::setApplicationName("vantle");
     QApplication::setApplicationDisplayName("vantle");
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,5 +1,7 @@
 #include "main_form.h"
 
+#include "MadExceptHelper.h"
+#include "crashEngine.h"
 #include "pollCycle.h"
 
 #include "config/configuration.h"
@@ -64,6 +66,7 @@ void TmainFrm::startUp() {
         QApplication::exit(1);
         return;
     }
+    TmadExcept::instance().setCrashFolder(configuration_->dataFolder + "crashdumps");
     reloadTray();
     tray_->SetActive(true);
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
@@ -157,11 +160,7 @@ TpollThread::~TpollThread() {
 }
 
 void TpollThread::run() {
-    try {
-        runPollCycle(*configuration_);
-    } catch (const std::exception& e) {
-        runtime::outputDebugString(e.what());
-    }
+    crash::guardThread([this] { runPollCycle(*configuration_); });
     if (mainFrm != nullptr)
         QCoreApplication::postEvent(mainFrm, new QEvent(eventType(WM_POLLDONE)));
 }

@@ -577,6 +577,7 @@ TcrashSnapshot snapshotOf(const DumpRecord& dump) {
     for (const std::uintptr_t address : dump.frames) {
         TstackFrame frame;
         frame.address = address;
+        frame.returnAddress = address != dump.instruction;
         const Mapping* mapping = mappingOf(dump.maps, address);
         const auto start = mapping != nullptr ? then.find(mapping->path) : then.end();
         if (start != then.end()) {

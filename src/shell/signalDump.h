@@ -1,7 +1,5 @@
-// Fatal signals. The handler does only async-signal-safe work: it appends the failing thread's
-// raw call stack, the threads, the system's data and the memory map to a dump file made ready
-// beforehand, then lets the signal end the process. A later start of the same program reads
-// such dumps back into crash snapshots.
+// Fatal signals: an async-signal-safe handler writes the raw call stack and the process's state to
+// a dump file made ready beforehand; a later start of the same program reads it back.
 #pragma once
 
 #include "shell/crashReport.h"
@@ -32,7 +30,8 @@ void installSignalHandlers();
 void restoreDefaultAbort() noexcept;
 
 // An alternate signal stack for the calling thread for the object's lifetime, so that a stack
-// overflow can still be reported. Does nothing where the thread has one already.
+// overflow can still be reported. Does nothing where the thread has one already, or under the
+// address sanitizer, which gives every thread its own.
 class TsignalStack {
 public:
     TsignalStack();
