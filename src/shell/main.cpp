@@ -52,6 +52,8 @@ int main(int argc, char** argv) {
     const CurlGlobal curl; // before any thread
     runtime::setDebugSink(platform::writeSystemLog);
     TmadExcept::instance().installInteractiveHandler();
+    // The status window's browser engine shares its contexts with the widgets.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TvantleApplication application(argc, argv);
     TmadExcept::instance().setMessageBox(showCrashMessage);
     QApplication::setApplicationName("vantle");

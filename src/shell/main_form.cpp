@@ -1,6 +1,7 @@
 #include "main_form.h"
 
 #include "MadExceptHelper.h"
+#include "SingleInstance.h"
 #include "crashEngine.h"
 #include "pollCycle.h"
 
@@ -9,6 +10,9 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
+#include "ui/about_form.h"
+#include "ui/config_form.h"
+#include "ui/status_form.h"
 #include "ui/sysTray.h"
 
 #include <QApplication>
@@ -20,6 +24,7 @@
 namespace vantle {
 
 TmainFrm* mainFrm = nullptr;
+TstatusFrm* statusFrm = nullptr;
 
 namespace {
 
@@ -52,10 +57,19 @@ TmainFrm::TmainFrm()
     connect(&pollTimer, &QTimer::timeout, this, &TmainFrm::pollTimerTimer);
 
     tray_->SetPopupMenu(&trayMenu);
-    tray_->OnClick = [this](TzintraSysTray&, TMouseButton, TShiftState, int, int) { trayClick(); };
+    tray_->OnClick = [this](TzintraSysTray&, TMouseButton button, TShiftState, int, int) {
+        if (button == TMouseButton::mbLeft)
+            trayClick();
+    };
 }
 
-TmainFrm::~TmainFrm() = default;
+TmainFrm::~TmainFrm() {
+    statusFrm = nullptr;
+}
+
+TaboutFrm* TmainFrm::aboutFrm() const {
+    return about_;
+}
 
 void TmainFrm::startUp() {
     try {
@@ -67,6 +81,18 @@ void TmainFrm::startUp() {
         return;
     }
     TmadExcept::instance().setCrashFolder(configuration_->dataFolder + "crashdumps");
+    if (!configuration_->isComplete()) {
+        configure(*configuration_);
+        // Without an account there is nothing to show: end quietly.
+        if (!configuration_->isComplete()) {
+            QApplication::quit();
+            return;
+        }
+    }
+    status_ = std::make_unique<TstatusFrm>(*configuration_, [](const std::exception_ptr& f) {
+        TmadExcept::instance().reportException(f);
+    });
+    statusFrm = status_.get();
     reloadTray();
     tray_->SetActive(true);
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
@@ -123,16 +149,50 @@ void TmainFrm::Exit1Click() {
     QApplication::quit();
 }
 
-void TmainFrm::Aboutvantle1Click() {}
+void TmainFrm::Aboutvantle1Click() {
+    try {
+        const TinstanceEntry open = SingleInstance::query(AboutInstanceName);
+        if (open.processId != 0) {
+            SingleInstance::bringToFront(open);
+            return;
+        }
+        // A window of its own, owned by this form, freed when closed.
+        about_ = new TaboutFrm(QString::fromStdString(configuration_->versionText()));
+        about_->setParent(this, about_->windowFlags() | Qt::Window);
+        about_->setAttribute(Qt::WA_DeleteOnClose);
+        about_->onClosed = [] { SingleInstance::registerValues(AboutInstanceName, 0, 0); };
+        SingleInstance::registerWindow(AboutInstanceName, about_);
+        about_->show();
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    }
+}
 
-void TmainFrm::Open1Click() {}
+void TmainFrm::Open1Click() {
+    if (status_ == nullptr)
+        return;
+    if (status_->isMinimized())
+        status_->showNormal();
+    status_->show();
+    status_->raise();
+    status_->activateWindow();
+}
 
-void TmainFrm::Configure1Click() {}
+void TmainFrm::Configure1Click() {
+    if (configuration_ == nullptr)
+        return;
+    configure(*configuration_);
+    trimTimer.start();
+}
 
-void TmainFrm::trayClick() {}
+void TmainFrm::trayClick() {
+    Open1Click();
+}
 
 bool TmainFrm::event(QEvent* event) {
     if (event->type() == eventType(WM_POLLDONE)) {
+        if (status_ != nullptr)
+            status_->Reload();
         reloadTray();
         trimTimer.start();
         return true;

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -14,7 +15,9 @@
 
 namespace vantle {
 
+class TaboutFrm;
 class Tconfiguration;
+class TstatusFrm;
 class TzintraSysTray;
 
 // The poll worker's completion message, used as a Qt event type.
@@ -33,6 +36,7 @@ public:
     void reloadTray();
 
     Tconfiguration* configuration() const { return configuration_.get(); }
+    TaboutFrm* aboutFrm() const;
     TzintraSysTray& tray() const { return *tray_; }
 
     QMenu trayMenu;
@@ -61,10 +65,13 @@ private:
     TExPopupList popupList_{this};
     std::unique_ptr<TzintraSysTray> tray_;
     std::unique_ptr<Tconfiguration> configuration_;
+    std::unique_ptr<TstatusFrm> status_;
+    QPointer<TaboutFrm> about_; // deletes itself when closed
 };
 
-// The main form, set by the program start.
+// The main form, set by the program start, and the status window, made at start-up.
 extern TmainFrm* mainFrm;
+extern TstatusFrm* statusFrm;
 
 // One poll cycle on a thread of its own, on a snapshot of the configuration; posts
 // WM_POLLDONE to the main form when done and frees itself.

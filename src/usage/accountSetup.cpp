@@ -23,6 +23,10 @@ void verifyAccount(const Tconfiguration& configuration, const TaccountInput& inp
     trial->password = input.password;
     Tiinet usage(*trial);
     usage.fetch();
+    // With an earlier document stored, a refused login still loads: it must not pass for a
+    // verified account.
+    if (!usage.error.empty())
+        throw Error("The provider answered: " + usage.error);
 }
 
 void applyAccount(Tconfiguration& configuration, const TaccountInput& input) {

@@ -20,7 +20,8 @@ struct TaccountInput {
 void checkAccountInput(const TaccountInput& input);
 
 // Fetches the usage document with the entered account on a copy of the configuration, which is
-// left unchanged; raises the fetch's failure. The stored usage documents are written.
+// left unchanged; raises the fetch's failure, or "The provider answered: " + its error text when
+// the answer carries one. The stored usage documents are written.
 void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input);
 
 // Takes a verified account over: a new user name first forgets the old account's data.

@@ -3,11 +3,16 @@
 
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
+#include "shell/SingleInstance.h"
 #include "support/TestSupport.h"
+#include "ui/about_form.h"
+#include "ui/config_form.h"
+#include "ui/status_form.h"
 #include "ui/sysTray.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,12 +31,20 @@ protected:
     test::ScopedUserFolders home;
     TDateTime now = runtime::encodeDateTime({2026, 12, 10, 12, 0, 0, 0});
     test::ScopedClock clock{now};
+    // A complete account on a domain no provider serves: a poll that runs fails at once.
+    bool stored = [] {
+        Tconfiguration c;
+        c.username = "john";
+        c.domain = "example.invalid";
+        c.password = "pw";
+        c.save();
+        return true;
+    }();
     TmainFrm form;
 
     MainFormTest() { mainFrm = &form; }
     ~MainFormTest() override { mainFrm = nullptr; }
 
-    // With no account, a poll that runs fails at once with this line.
     bool polled(const test::DebugCapture& debug) {
         QElapsedTimer waited;
         waited.start();
@@ -130,4 +143,55 @@ TEST_F(MainFormTest, ClosingTheMenuRestartsTheTrimCountdown) {
     QApplication::processEvents();
     EXPECT_TRUE(form.trimTimer.isActive());
     EXPECT_GT(form.trimTimer.remainingTime(), 4000);
+}
+
+TEST_F(MainFormTest, ALeftClickOpensTheStatusWindowARightClickDoesNot) {
+    form.startUp();
+    ASSERT_NE(statusFrm, nullptr);
+    EXPECT_FALSE(statusFrm->isVisible());
+    form.tray().OnClick(form.tray(), TMouseButton::mbRight, {}, 0, 0);
+    EXPECT_FALSE(statusFrm->isVisible());
+    form.tray().OnClick(form.tray(), TMouseButton::mbLeft, {}, 0, 0);
+    EXPECT_TRUE(statusFrm->isVisible());
+    statusFrm->hide();
+}
+
+TEST_F(MainFormTest, AboutTwiceBringsTheFirstWindowToTheFront) {
+    form.startUp();
+    form.Aboutvantle1Click();
+    const QPointer<TaboutFrm> first = form.aboutFrm();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    form.Aboutvantle1Click();
+    EXPECT_EQ(form.aboutFrm(), first);
+    int windows = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        windows += qobject_cast<TaboutFrm*>(w) != nullptr && w->isVisible();
+    EXPECT_EQ(windows, 1);
+
+    first->close(); // clears its entry and frees itself
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(first, nullptr);
+    EXPECT_EQ(SingleInstance::query(AboutInstanceName), (TinstanceEntry{0, 0}));
+    form.Aboutvantle1Click();
+    EXPECT_NE(form.aboutFrm(), nullptr);
+    form.aboutFrm()->close();
+}
+
+TEST(MainFormStartUp, WithoutAnAccountTheDialogAsksAndCancelEndsWithoutAnIcon) {
+    test::ScopedUserFolders home;
+    TmainFrm form;
+    bool asked = false;
+    QTimer::singleShot(0, [&asked] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == "configFrm" && w->isVisible()) {
+                asked = true;
+                qobject_cast<QDialog*>(w)->reject();
+            }
+    });
+    form.startUp();
+    EXPECT_TRUE(asked);
+    EXPECT_FALSE(form.tray().Active());
+    EXPECT_FALSE(form.pollTimer.isActive());
+    EXPECT_EQ(statusFrm, nullptr);
 }

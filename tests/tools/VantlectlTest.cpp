@@ -356,6 +356,13 @@ TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
     EXPECT_EQ(c.providers.at("iinet.net.au"), sim.urlTemplate);
     EXPECT_TRUE(std::filesystem::exists(home.configHome() + "autostart/vantle.desktop"));
 
+    // A wrong password is refused even though a good document is stored by now.
+    run = vantlectl("configure --username demo --domain iinet.net.au < " + wrong);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("The provider answered: Authentication failed"));
+    c.load();
+    EXPECT_EQ(c.password, "demo");
+
     run = vantlectl("poll");
     EXPECT_EQ(run.status, 0) << run.output;
     EXPECT_THAT(run.output, testing::StartsWith("Peak: "));

@@ -1,0 +1,255 @@
+// The status window: the status page in an HTML view, given the status document on every load
+// and the updated text once a minute while visible; the renderer is freed while it is hidden.
+#include "ui/status_form.h"
+
+#include "config/configuration.h"
+#include "lib/runtime/DebugOutput.h"
+#include "lib/utils/FileUtils.h"
+#include "lib/utils/WindowsUtils.h"
+#include "outputs/textHelpers.h"
+#include "ui/EwbExternal.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QHideEvent>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace vantle {
+
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+
+// The index just past the string literal that opens at i, or npos when it is not closed.
+std::size_t skipString(std::string_view s, std::size_t i) {
+    const char quote = s[i];
+    for (++i; i < s.size(); ++i) {
+        if (s[i] == '\\')
+            ++i;
+        else if (s[i] == quote)
+            return i + 1;
+    }
+    return npos;
+}
+
+std::size_t skipSpace(std::string_view s, std::size_t i) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
+        ++i;
+    return i;
+}
+
+// The objects of the array that opens at i; 0 when the array is not closed.
+int countElements(std::string_view s, std::size_t i) {
+    int depth = 0;
+    int count = 0;
+    while (i < s.size()) {
+        const char c = s[i];
+        if (c == '"' || c == '\'') {
+            i = skipString(s, i);
+            if (i == npos)
+                return 0;
+            continue;
+        }
+        if (c == '{' || c == '[') {
+            if (depth == 1 && c == '{')
+                ++count;
+            ++depth;
+        } else if (c == '}' || c == ']') {
+            if (--depth == 0)
+                return count;
+        }
+        ++i;
+    }
+    return 0;
+}
+
+} // namespace
+
+int trafficCount(std::string_view document) {
+    int depth = 0;
+    std::size_t i = 0;
+    while (i < document.size()) {
+        const char c = document[i];
+        if (c == '"' || c == '\'') {
+            const std::size_t end = skipString(document, i);
+            if (end == npos)
+                return 0;
+            const std::string_view text = document.substr(i + 1, end - i - 2);
+            i = end;
+            if (depth == 1 && text == "traffic") {
+                std::size_t j = skipSpace(document, i);
+                if (j < document.size() && document[j] == ':') {
+                    j = skipSpace(document, j + 1);
+                    if (j < document.size() && document[j] == '[')
+                        return countElements(document, j);
+                }
+            }
+            continue;
+        }
+        if (c == '{' || c == '[')
+            ++depth;
+        else if (c == '}' || c == ']')
+            --depth;
+        ++i;
+    }
+    return 0;
+}
+
+std::string scriptLiteral(std::string_view text) {
+    // Line breaks would end the literal; the status document never holds raw ones, but the
+    // literal must stand for any text.
+    std::string literal = replaceAll(text, "\\", "\\\\");
+    literal = replaceAll(literal, "'", "\\'");
+    literal = replaceAll(literal, "\n", "\\n");
+    return replaceAll(literal, "\r", "\\r");
+}
+
+TstatusFrm::TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException)
+    : QWidget(nullptr,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    , configuration_(configuration)
+    , reportException_(std::move(reportException)) {
+    setObjectName(QStringLiteral("statusFrm"));
+    setWindowTitle(QStringLiteral("vantle"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    updatedTimer_.setInterval(UpdatedInterval);
+    connect(&updatedTimer_, &QTimer::timeout, this, &TstatusFrm::updatedTimerTimer);
+    SetColumns(2);
+}
+
+TstatusFrm::~TstatusFrm() = default;
+
+void TstatusFrm::Reload() {
+    configuration_.load();
+    LoadStatus();
+}
+
+void TstatusFrm::LoadStatus() {
+    if (!browser_ || browser_->ReadyState() != TEwbExternalBrowser::ReadyStateComplete)
+        return;
+    std::string text;
+    int columns = 2;
+    std::error_code ec;
+    if (std::filesystem::exists(configuration_.statusFile, ec)) {
+        text = ReadFileText(configuration_.statusFile);
+        columns = trafficCount(text);
+    }
+    SetColumns(columns);
+    try {
+        browser_->ExecScript("load('" + scriptLiteral(text) + "')");
+    } catch (...) {
+        report(std::current_exception());
+    }
+}
+
+void TstatusFrm::SetColumns(int n) {
+    columns_ = std::max(n, 2);
+    applyGeometry();
+}
+
+void TstatusFrm::applyGeometry() {
+    // The frame is known only once the window system has framed the window.
+    const int frame = frameGeometry().height() - geometry().height();
+    setFixedSize(columns_ * ColumnWidth, WindowHeight - std::max(frame, 0));
+}
+
+void TstatusFrm::FormShow() {
+    if (!centred_) {
+        centred_ = true;
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    if (!browser_) {
+        // The engine costs several times the rest of the program: it starts on first use.
+        browser_ = new TEwbExternalBrowser(this);
+        browser_->setObjectName(QStringLiteral("browser"));
+        layout()->addWidget(browser_);
+        connect(browser_, &TEwbExternalBrowser::refresh, this, &TstatusFrm::BrowserRefresh);
+        connect(browser_, &TEwbExternalBrowser::documentComplete, this,
+                &TstatusFrm::BrowserDocumentComplete);
+        try {
+            browser_->NavigateToFile(configuration_.htmlFolder + "status.html");
+        } catch (...) {
+            report(std::current_exception());
+        }
+    } else if (!browser_->isLive()) {
+        browser_->Restore();
+    }
+    if (browser_->ReadyState() == TEwbExternalBrowser::ReadyStateComplete)
+        updatedTimerTimer();
+    updatedTimer_.start();
+}
+
+void TstatusFrm::FormHide() {
+    updatedTimer_.stop();
+    if (browser_)
+        browser_->Discard();
+    TrimWorkingSet();
+}
+
+void TstatusFrm::updatedTimerTimer() {
+    if (!browser_)
+        return;
+    try {
+        browser_->ExecScript("setUpdated('" + scriptLiteral(updatedText(configuration_)) + "')");
+    } catch (...) {
+        report(std::current_exception());
+    }
+}
+
+void TstatusFrm::BrowserRefresh(bool* cancel) {
+    *cancel = true;
+}
+
+void TstatusFrm::BrowserDocumentComplete() {
+    try {
+        if (!isVisible())
+            return;
+        browser_->FocusDocument();
+        LoadStatus();
+        updatedTimerTimer();
+    } catch (...) {
+        report(std::current_exception());
+    }
+}
+
+// The window system's own show and hide notices (a desktop switch) change nothing: only
+// showing and hiding by the program or by closing the window count.
+void TstatusFrm::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (event->spontaneous())
+        return;
+    applyGeometry();
+    FormShow();
+}
+
+void TstatusFrm::hideEvent(QHideEvent* event) {
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        FormHide();
+}
+
+void TstatusFrm::report(const std::exception_ptr& failure) const {
+    if (reportException_) {
+        reportException_(failure);
+        return;
+    }
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& e) {
+        runtime::outputDebugString(e.what());
+    } catch (...) {
+        runtime::outputDebugString("Unknown failure");
+    }
+}
+
+} // namespace vantle

@@ -1,0 +1,82 @@
+// The status window: shows the status page with the current status document and keeps its
+// "Updated ... ago" text fresh while it is open. The page's engine exists only once the window
+// has been shown, and its renderer only while the window is visible.
+#pragma once
+
+#include "ui/EwbExternal.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace vantle {
+
+class Tconfiguration;
+class TEwbExternalBrowser;
+
+// The number of elements of the status document's "traffic" list; 0 when the document has
+// none or is not readable as an object literal.
+int trafficCount(std::string_view document);
+
+// The text as the body of a JavaScript single-quoted string literal.
+std::string scriptLiteral(std::string_view text);
+
+class TstatusFrm : public QWidget {
+    Q_OBJECT
+
+public:
+    // Files a report of a failure the window caught; shows nothing.
+    using TfailureReporter = std::function<void(const std::exception_ptr& failure)>;
+
+    static constexpr int ColumnWidth = 190;
+    static constexpr int WindowHeight = 460;
+    static constexpr int UpdatedInterval = 60000;
+
+    // Hidden; the page view is made when the window is first shown. Without a reporter,
+    // failures go to the diagnostic sink.
+    explicit TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException = {});
+    ~TstatusFrm() override;
+
+    // Re-reads the settings file, then LoadStatus.
+    void Reload();
+    // Hands the status document (or, without one, the empty text) to the page. Does nothing
+    // unless the page is complete. A failure to read the document is raised; one of the page is
+    // reported.
+    void LoadStatus();
+    // Client width max(n, 2) columns, outer height WindowHeight.
+    void SetColumns(int n);
+
+    // The page view; null until the window has been shown.
+    TEwbExternalBrowser* browser() const { return browser_; }
+    const QTimer& updatedTimer() const { return updatedTimer_; }
+
+    void FormShow();
+    void FormHide();
+    // Hands the page the updated text.
+    void updatedTimerTimer();
+    void BrowserRefresh(bool* cancel);
+    // The page has loaded: focus it and give it the current document.
+    void BrowserDocumentComplete();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void report(const std::exception_ptr& failure) const;
+    void applyGeometry();
+
+    Tconfiguration& configuration_;
+    TfailureReporter reportException_;
+    QPointer<TEwbExternalBrowser> browser_;
+    QTimer updatedTimer_;
+    int columns_ = 2;
+    bool centred_ = false;
+};
+
+} // namespace vantle

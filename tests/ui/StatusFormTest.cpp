@@ -1,0 +1,358 @@
+// The status window in the real engine: the page built from status documents, the updated text,
+// failures handed to the reporter, input that must change nothing, and the page discarded while
+// the window is hidden.
+#include "ui/status_form.h"
+
+#include "PageTestSupport.h"
+#include "QtPrinters.h"
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "outputs/generate_json.h"
+#include "outputs/generate_pies.h"
+#include "outputs/textHelpers.h"
+#include "support/TestSupport.h"
+#include "ui/EwbExternal.h"
+#include "usage/iinet.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QWebEngineView>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <exception>
+#include <string>
+#include <vector>
+
+using namespace vantle;
+using testing::HasSubstr;
+
+namespace {
+
+struct Ttype {
+    std::string name;
+    std::string classification;
+    std::string used = "1 MB";
+    std::string unused = "2 MB";
+    std::string quota = "3 MB";
+};
+
+// A status document as the poll writes it, with the values given.
+std::string document(const std::vector<Ttype>& types, const std::string& error = "",
+                     const std::string& freezone = "") {
+    auto member = [](const char* key, const std::string& value) {
+        return std::string("\"") + key + "\":\"" + jsonEscape(value) + "\"";
+    };
+    std::string d = "{" + member("error", error) + "," + member("current", "Peak") + "," +
+                    member("reset", "15th Mar (in 12 days)") + ",\"reset_percent\":\"60\"," +
+                    member("updated", "Updated 5 minutes ago") + "," +
+                    member("offpeak", "2am to 8am") + "," + member("freezone", freezone) +
+                    ",\"traffic\":[";
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const Ttype& t = types[i];
+        d += std::string(i ? "," : "") + "{" + member("name", t.name) + "," +
+             member("img", "file:///nowhere/" + t.classification + ".png") + "," +
+             member("used", t.used) + "," + member("unused", t.unused) + "," +
+             member("quota", t.quota) + "}";
+    }
+    return d + "]}";
+}
+
+const QString Names = QStringLiteral(
+    "Array.from(document.getElementById('content').rows[0].cells)"
+    ".map(c => c.querySelector('.name').textContent).join('|')");
+const QString Account = QStringLiteral("Array.from(document.getElementById('account').rows)"
+                                       ".map(r => r.cells[0].textContent + '=' + "
+                                       "r.cells[1].textContent).join('|')");
+const QString Content = QStringLiteral("document.getElementById('content').innerHTML");
+
+class StatusFormTest : public testing::Test {
+protected:
+    test::ScopedUserFolders home;
+    Tconfiguration configuration;
+    std::vector<std::string> reports;
+    TstatusFrm form{configuration, [this](const std::exception_ptr& failure) {
+                        try {
+                            std::rethrow_exception(failure);
+                        } catch (const std::exception& e) {
+                            reports.emplace_back(e.what());
+                        }
+                    }};
+
+    QWebEnginePage& page() { return *form.browser()->view()->page(); }
+    QWidget& renderWidget() { return *form.browser()->view()->focusProxy(); }
+
+    void writeStatus(const std::string& text) { test::writeFile(configuration.statusFile, text); }
+
+    // Shows the window and waits until the page has been handed the document.
+    void showLoaded() {
+        form.show();
+        ASSERT_NE(form.browser(), nullptr);
+        ASSERT_TRUE(test::waitFor([&] {
+            return form.browser()->ReadyState() == TEwbExternalBrowser::ReadyStateComplete;
+        }));
+    }
+
+    QString eval(const QString& expression) { return test::text(page(), expression); }
+};
+
+} // namespace
+
+TEST(TrafficCountTest, CountsTheElementsOfTheTopLevelTrafficList) {
+    struct Case {
+        const char* why;
+        std::string text;
+        int count;
+    };
+    const Case cases[] = {
+        {"empty", "", 0},
+        {"empty list", document({}), 0},
+        {"two", document({{"Peak", "peak"}, {"Off Peak", "offpeak"}}), 2},
+        {"three", document({{"A", "a"}, {"B", "b"}, {"C", "c"}}), 3},
+        {"lookalikes in texts",
+         document({{"[{\"traffic\":[{},{}]}", "x"}}, "\"traffic\":[{},{},{}] '{'"), 1},
+        {"no such key", "{\"error\":\"\",\"other\":[{},{}]}", 0},
+        {"nested key is not the list", "{\"a\":{\"traffic\":[{},{}]},\"traffic\":[{}]}", 1},
+        {"unterminated list", "{\"traffic\":[{},{", 0},
+        {"unterminated string", "{\"error\":\"abc", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(trafficCount(c.text), c.count);
+    }
+}
+
+TEST_F(StatusFormTest, HiddenWithoutEngineAndSizedByColumns) {
+    EXPECT_EQ(form.windowTitle(), "vantle");
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_EQ(form.browser(), nullptr);
+    EXPECT_FALSE(form.updatedTimer().isActive());
+    writeStatus(document({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    form.Reload(); // no page yet: nothing happens, nothing fails
+    EXPECT_EQ(form.browser(), nullptr);
+    EXPECT_TRUE(reports.empty());
+
+    const std::pair<int, int> widths[] = {{-1, 380}, {0, 380}, {1, 380}, {2, 380}, {3, 570}};
+    for (const auto& [n, width] : widths) {
+        SCOPED_TRACE(n);
+        form.SetColumns(n);
+        EXPECT_EQ(form.width(), width);
+        EXPECT_EQ(form.frameGeometry().height(), 460);
+    }
+}
+
+TEST_F(StatusFormTest, ShowsTheGeneratedDocument) {
+    // 2026-03-03 10:00:00, twelve days before the reset.
+    constexpr TDateTime Now = 46084.0 + 10.0 / 24;
+    test::ScopedClock clock(Now);
+    test::writeFile(configuration.dataFolder + "iinet-current.xml",
+                    test::readFile(VANTLE_FIXTURES "/usage/sample.xml"));
+    configuration.setUpdateTime(Now - 30.5 / 1440);
+    Tiinet usage(configuration);
+    usage.load();
+    generatePies(configuration, usage);
+    generateJson(configuration, usage);
+    showLoaded();
+
+    EXPECT_EQ(eval("document.getElementById('content').rows.length"), "3");
+    EXPECT_EQ(eval(Names), "Peak|Off Peak");
+    EXPECT_EQ(eval("Array.from(document.querySelectorAll('td.traffic'))"
+                   ".map(c => c.vAlign).join('|')"),
+              "top|top");
+    EXPECT_EQ(eval("document.querySelector('img.pie').src"),
+              QString::fromStdString(fileUrl(configuration.htmlFolder + "peak.png")));
+    EXPECT_EQ(eval("Array.from(document.querySelectorAll('.stats'))[0].innerText"
+                   ".replace(/\\s+/g, ' ')"),
+              "Used 11,250 MB Unused 13,750 MB Limit 25,000 MB");
+    EXPECT_EQ(eval(Account), "Current=Peak|Reset=15th Mar (in 12 days) (60%)|"
+                             "Freezone=1,235 MB|Offpeak Times=2am to 8am");
+    EXPECT_EQ(eval("document.getElementById('updated').textContent"),
+              "Updated 30 minutes ago");
+    EXPECT_EQ(eval("document.getElementById('warning-div').className"), "hidden");
+    EXPECT_EQ(form.width(), 380);
+    EXPECT_TRUE(reports.empty());
+
+    // The pies come from the page's own folder.
+    ASSERT_TRUE(test::waitFor([&] {
+        return eval("Array.from(document.images).every(i => !i.classList.contains('pie') || "
+                    "i.naturalWidth == 160)") == "true";
+    }));
+    test::settle(300);
+    const QImage capture = form.grab().toImage();
+    QDir().mkpath(VANTLE_ARTEFACTS);
+    ASSERT_TRUE(capture.save(VANTLE_ARTEFACTS "/status-window.png"));
+    EXPECT_EQ(capture.width(), 380);
+    EXPECT_NE(capture.pixelColor(95, 100), capture.pixelColor(5, 5)); // a pie, on white
+}
+
+TEST_F(StatusFormTest, LaysOutEachDocument) {
+    writeStatus(document({{"A", "a"}}));
+    showLoaded();
+    struct Case {
+        const char* why;
+        std::string text;
+        QString expression;
+        QString expected;
+        int width;
+    };
+    const Case cases[] = {
+        {"no freezone row without a value", document({{"Peak", "peak"}}), Account,
+         "Current=Peak|Reset=15th Mar (in 12 days) (60%)|Offpeak Times=2am to 8am", 380},
+        {"freezone row with one", document({{"Peak", "peak"}}, "", "7 MB"), Account,
+         "Current=Peak|Reset=15th Mar (in 12 days) (60%)|Freezone=7 MB|Offpeak Times=2am to 8am",
+         380},
+        {"empty traffic list: empty first row",
+         document({}),
+         "document.getElementById('content').rows[0].cells.length + '|' + "
+         "document.getElementById('account').rows.length",
+         "0|3", 380},
+        {"three columns", document({{"A", "a"}, {"B", "b"}, {"C", "c"}}), Names, "A|B|C", 570},
+        {"values escaped", document({{"<i>x</i> & \"y\"", "x", "<b>1</b>"}}),
+         "document.querySelector('.name').textContent + '|' + "
+         "document.querySelector('.stats td').textContent + '|' + "
+         "document.querySelectorAll('#content i, #content b').length",
+         "<i>x</i> & \"y\"|<b>1</b>|0", 380},
+        {"error text exactly as written",
+         document({{"A", "a"}}, "Say \"hi\" to O'Brien\\home\r\nnext\tline"),
+         "document.getElementById('warning-div').className + '|' + "
+         "document.getElementById('warning').textContent",
+         "|Say \"hi\" to O'Brien\\home\nnext\tline", 380},
+        {"error text placed as HTML", document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
+         "document.querySelector('#warning b').textContent + '|' + "
+         "document.getElementById('warning').textContent",
+         "Locked|Locked & 'out'", 380},
+        {"no error hides the warning again", document({{"A", "a"}}),
+         "document.getElementById('warning-div').className", "hidden", 380},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        writeStatus(c.text);
+        form.Reload();
+        EXPECT_EQ(eval(c.expression), c.expected);
+        EXPECT_EQ(form.width(), c.width);
+        EXPECT_EQ(form.frameGeometry().height(), 460);
+    }
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(StatusFormTest, WaitTextBeforeTheFirstPollAndSetUpdatedReported) {
+    showLoaded();
+    EXPECT_EQ(eval("document.getElementById('content').rows.length + '|' + "
+                   "document.getElementById('wait').textContent"),
+              "1|Please wait, retrieving usage information...");
+    // Showing ran setUpdated, which finds no "updated" element yet.
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_THAT(reports[0], HasSubstr("innerHTML"));
+    EXPECT_TRUE(form.updatedTimer().isActive());
+    EXPECT_EQ(form.updatedTimer().interval(), 60000);
+
+    // A script failure leaves the page as it was.
+    writeStatus("{\"error\":");
+    form.Reload();
+    EXPECT_EQ(reports.size(), 2u);
+    EXPECT_EQ(eval("document.getElementById('wait').textContent"),
+              "Please wait, retrieving usage information...");
+
+    form.hide();
+    EXPECT_FALSE(form.updatedTimer().isActive());
+}
+
+TEST_F(StatusFormTest, UpdatedTextOnShowingAndEachMinute) {
+    writeStatus(document({{"A", "a"}}));
+    configuration.setUpdateTime(runtime::now() - 90.5 / 1440);
+    showLoaded();
+    EXPECT_EQ(eval("document.getElementById('updated').textContent"),
+              "Updated 1 hour, 30 minutes ago");
+    configuration.setUpdateTime(runtime::now() - 3.5 / 1440);
+    form.updatedTimerTimer();
+    EXPECT_EQ(eval("document.getElementById('updated').textContent"), "Updated 3 minutes ago");
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
+    writeStatus(document({{"A", "a"}, {"B", "b"}}, "err"));
+    showLoaded();
+    int refreshes = 0;
+    QObject::connect(form.browser(), &TEwbExternalBrowser::refresh, [&](bool*) { ++refreshes; });
+    form.browser()->ExecScript("window.keys = 0;"
+                               "document.addEventListener('keydown', function () { keys++; });");
+    const QString before = eval(Content);
+    const QUrl address = page().url();
+
+    for (const Qt::Key key : {Qt::Key_A, Qt::Key_F, Qt::Key_P, Qt::Key_N}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+        QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+        QApplication::sendEvent(&renderWidget(), &press);
+        QApplication::sendEvent(&renderWidget(), &release);
+    }
+    QKeyEvent altPress(QEvent::KeyPress, Qt::Key_Left, Qt::AltModifier);
+    QApplication::sendEvent(&renderWidget(), &altPress);
+
+    const QPoint at(100, 100);
+    QMouseEvent press(QEvent::MouseButtonPress, at, renderWidget().mapToGlobal(at),
+                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, renderWidget().mapToGlobal(at),
+                        Qt::RightButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&renderWidget(), &press);
+    QApplication::sendEvent(&renderWidget(), &release);
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, renderWidget().mapToGlobal(at));
+    QApplication::sendEvent(&renderWidget(), &menu);
+
+    QMimeData dropped;
+    dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(configuration.configFile))});
+    for (QWidget* target : {&renderWidget(), static_cast<QWidget*>(form.browser()->view())}) {
+        QDragEnterEvent enter(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        QDropEvent drop(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+    }
+
+    page().triggerAction(QWebEnginePage::Reload);
+    form.browser()->ExecScript("location.reload()");
+    test::settle(800);
+
+    EXPECT_EQ(eval(Content), before);
+    EXPECT_EQ(page().url(), address);
+    EXPECT_EQ(eval("String(keys) + '|' + window.getSelection().toString()"), "0|");
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_GE(refreshes, 1);
+    EXPECT_EQ(form.browser()->ReadyState(), TEwbExternalBrowser::ReadyStateComplete);
+
+    // Plain keys still reach the page.
+    QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+    QApplication::sendEvent(&renderWidget(), &plain);
+    EXPECT_TRUE(test::waitFor([&] { return eval("String(keys)") == "1"; }, 5000));
+    EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {
+    writeStatus(document({{"Before", "a"}}));
+    showLoaded();
+    ASSERT_EQ(eval(Names), "Before");
+    const qint64 renderer = page().renderProcessPid();
+    ASSERT_GT(renderer, 0);
+
+    form.hide();
+    EXPECT_FALSE(form.browser()->isLive());
+    EXPECT_EQ(page().lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
+    EXPECT_EQ(form.browser()->ReadyState(), TEwbExternalBrowser::ReadyStateUninitialized);
+    EXPECT_TRUE(test::waitFor([&] { return ::kill(static_cast<pid_t>(renderer), 0) != 0; }));
+
+    writeStatus(document({{"After", "a"}, {"Second", "b"}, {"Third", "c"}}));
+    form.Reload();
+    EXPECT_FALSE(form.browser()->isLive());
+
+    showLoaded();
+    EXPECT_TRUE(form.browser()->isLive());
+    EXPECT_TRUE(test::waitFor([&] { return eval(Names) == "After|Second|Third"; }));
+    EXPECT_EQ(form.width(), 570);
+    EXPECT_TRUE(reports.empty());
+}
