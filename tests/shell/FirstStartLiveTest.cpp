@@ -1,0 +1,103 @@
+// A new user's first start on an X server with a real tray: the program asks for the account,
+// verifies it against vantle-sim, shows its icon, and a left click opens the status window with
+// its pies. Keys and clicks are sent with xdotool, as a person would.
+#include "config/configuration.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+#include "support/XSession.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+using namespace vantle;
+using namespace std::chrono_literals;
+
+namespace {
+
+int xdotool(const std::vector<std::string>& arguments) {
+    test::SimProcess run(test::programPath("xdotool"), arguments);
+    return run.wait(10s);
+}
+
+// Waits for a top-level window of that title; its id, or empty.
+std::string windowNamed(const std::string& title) {
+    for (int i = 0; i < 100; ++i) {
+        test::SimProcess search(test::programPath("xdotool"),
+                                {"search", "--name", "^" + title + "$"});
+        const std::string id = search.nextLine();
+        search.wait(5s);
+        if (!id.empty())
+            return id;
+        std::this_thread::sleep_for(100ms);
+    }
+    return {};
+}
+
+std::optional<QPoint> waitForColour(const test::XSession& x, const QColor& colour) {
+    for (int i = 0; i < 100; ++i) {
+        const QImage screen = x.screenshot();
+        if (const auto found = test::findColour(screen, colour))
+            return found;
+        std::this_thread::sleep_for(100ms);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
+    test::ScopedUserFolders home;
+    test::XSession x;
+    if (!x.started())
+        GTEST_SKIP() << x.why();
+    // The browser engine as root needs its sandbox off; no traffic of its own.
+    test::ScopedEnv sandbox("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    test::ScopedEnv flags("QTWEBENGINE_CHROMIUM_FLAGS",
+                          "--disable-gpu --disable-background-networking "
+                          "--disable-component-update --no-first-run --no-proxy-server");
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    Tconfiguration c;
+    std::string endpoint = sim.urlTemplate;
+    for (std::size_t at = endpoint.find('&'); at != std::string::npos;
+         at = endpoint.find('&', at + 5))
+        endpoint.replace(at, 1, "&amp;");
+    // Only where the provider is: no account yet.
+    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" + endpoint +
+                                      "</iinet.net.au></providers></conf>");
+
+    test::SimProcess program(VANTLE_PROGRAM, {});
+    const std::string dialog = windowNamed("vantle - Configuration");
+    ASSERT_FALSE(dialog.empty()) << program.errors();
+    ASSERT_EQ(xdotool({"windowfocus", "--sync", dialog}), 0);
+    // User name (focused first), the first account domain, the password, then Enter = Save.
+    ASSERT_EQ(xdotool({"type", "--delay", "20", "demo"}), 0);
+    ASSERT_EQ(xdotool({"key", "Tab", "Down", "Tab"}), 0);
+    ASSERT_EQ(xdotool({"type", "--delay", "20", "demo"}), 0);
+    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    while (!std::filesystem::exists(c.statusFile) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(100ms);
+    ASSERT_TRUE(std::filesystem::exists(c.statusFile)) << program.errors();
+    c.load();
+    EXPECT_EQ(c.username, "demo");
+    EXPECT_EQ(c.password, "demo");
+
+    const auto green = waitForColour(x, QColor(0, 128, 0));
+    ASSERT_TRUE(green) << "no icon in the tray; " << program.errors();
+    const QPoint at = *green + QPoint(1, 1);
+    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y()),
+                       "click", "1"}),
+              0);
+    EXPECT_FALSE(windowNamed("vantle").empty()) << program.errors();
+    // The pies' fill colour on the screen: the page is live with the status document.
+    EXPECT_TRUE(waitForColour(x, QColor(166, 202, 240))) << program.errors();
+
+    test::SimProcess quit(VANTLE_PROGRAM, {"-quit"});
+    EXPECT_EQ(quit.wait(10s), 0);
+    EXPECT_EQ(program.wait(15s), 0) << program.errors();
+}
