@@ -1,7 +1,6 @@
 # Thin wrappers over CMake presets; `make test` is what CI runs.
 PRESET ?= debug
 BUILD  := build/$(PRESET)
-SAMPLE := tests/fixtures/usage/sample.xml
 
 .PHONY: all deps configure build test run asan clean format
 
@@ -19,15 +18,11 @@ build: configure
 test: build
 	@ctest --preset $(PRESET)
 
-# On a desktop: the program in the notification area. Without a display: the sample usage
-# document as the program reads it.
+# The program against a local stand-in for the provider, with a demo profile in the build folder:
+# on a desktop in the notification area; without a display under an X server of its own, with
+# screenshots.
 run: build
-	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-		exec $(BUILD)/bin/vantle; \
-	else \
-		echo "No display: printing the sample usage document as vantle reads it."; \
-		$(BUILD)/bin/vantlectl usage $(SAMPLE); \
-	fi
+	@scripts/run-demo $(BUILD)
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan

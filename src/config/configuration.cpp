@@ -130,7 +130,10 @@ void Tconfiguration::load() {
             if (!endpoint.empty())
                 providers.emplace(std::move(accountDomain), std::move(endpoint));
         try {
-            password = decodeStoredPassword(conf.ReadValue("account", "password", ""));
+            // No stored password is no failure: the account is just incomplete.
+            const std::string stored = conf.ReadValue("account", "password", "");
+            if (!stored.empty())
+                password = decodeStoredPassword(stored);
         } catch (const std::exception& e) {
             password.clear();
             runtime::outputDebugString(e.what());
