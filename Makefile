@@ -27,6 +27,12 @@ run: build
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan
 
+# A Debian package of the release build: build/release/vantle_<version>_<arch>.deb.
+.PHONY: package
+package: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release --target package
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 

@@ -1,7 +1,7 @@
 // Drives a status window for the footprint script: reads "show", "hide" and "quit" lines on
 // standard input and answers "ready" once each has taken effect and the engine has settled.
 #include "config/configuration.h"
-#include "ui/EwbExternal.h"
+#include "ui/pageView.h"
 #include "ui/status_form.h"
 
 #include <QApplication>
@@ -28,8 +28,7 @@ void answerWhenSettled(const vantle::TstatusFrm& form, bool wantComplete) {
     auto* poll = new QTimer(QApplication::instance());
     QObject::connect(poll, &QTimer::timeout, [&form, wantComplete, poll] {
         const bool complete =
-            form.browser() &&
-            form.browser()->ReadyState() == vantle::TEwbExternalBrowser::ReadyStateComplete;
+            form.browser() && form.browser()->ReadyState() == vantle::TpageView::ReadyStateComplete;
         if (wantComplete && !complete)
             return;
         poll->deleteLater();
@@ -41,7 +40,7 @@ void answerWhenSettled(const vantle::TstatusFrm& form, bool wantComplete) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // As in the program, the engine's shared OpenGL context is asked for as the engine loads.
     QApplication application(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QPixmap picture(16, 16);

@@ -52,11 +52,12 @@ int main(int argc, char** argv) {
     const CurlGlobal curl; // before any thread
     runtime::setDebugSink(platform::writeSystemLog);
     TmadExcept::instance().installInteractiveHandler();
-    // The status window's browser engine shares its contexts with the widgets.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt::AA_ShareOpenGLContexts, which the status window's engine needs, is set as the engine
+    // loads: set here it would load the software OpenGL stack at start.
     TvantleApplication application(argc, argv);
     TmadExcept::instance().setMessageBox(showCrashMessage);
     QApplication::setApplicationName("vantle");
+    QGuiApplication::setDesktopFileName("vantle");
     QApplication::setApplicationDisplayName("vantle");
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList arguments = QApplication::arguments();

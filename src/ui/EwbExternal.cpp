@@ -1,9 +1,9 @@
 // The status window's HTML view over the browser engine: fixed settings that make a local page
-// part of its window, scripts run with their outcome, and discarding the renderer.
+// part of its window, scripts run with their outcome, and discarding the renderer; the module's
+// factory.
 #include "ui/EwbExternal.h"
 
 #include "lib/runtime/Error.h"
-#include "outputs/textHelpers.h"
 
 #include <QContextMenuEvent>
 #include <QDir>
@@ -25,8 +25,10 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 #include <memory>
+#include <type_traits>
 
 namespace vantle {
 
@@ -74,15 +76,15 @@ void applySettings(QWebEngineSettings& settings) {
 // the wrapper returns [true] or [false, message], since the engine's result alone cannot tell a
 // thrown error from a statement without a value.
 QString guardedScript(const std::string& code) {
-    const QString literal =
-        QString::fromUtf8(QJsonDocument(QJsonArray{QString::fromStdString(code)})
-                              .toJson(QJsonDocument::Compact));
-    return QStringLiteral("(function (code) {"
-                          "  try { (0, eval)(code); return [true]; }"
-                          "  catch (e) {"
-                          "    return [false, String(e && e.message !== undefined ? e.message : e)];"
-                          "  }"
-                          "})(%1[0])")
+    const QString literal = QString::fromUtf8(
+        QJsonDocument(QJsonArray{QString::fromStdString(code)}).toJson(QJsonDocument::Compact));
+    return QStringLiteral(
+               "(function (code) {"
+               "  try { (0, eval)(code); return [true]; }"
+               "  catch (e) {"
+               "    return [false, String(e && e.message !== undefined ? e.message : e)];"
+               "  }"
+               "})(%1[0])")
         .arg(literal);
 }
 
@@ -92,7 +94,8 @@ QString guardedScript(const std::string& code) {
 class TEwbExternalBrowser::Tinterceptor : public QWebEngineUrlRequestInterceptor {
 public:
     Tinterceptor(TEwbExternalBrowser& owner, QObject* parent)
-        : QWebEngineUrlRequestInterceptor(parent), owner_(owner) {}
+        : QWebEngineUrlRequestInterceptor(parent)
+        , owner_(owner) {}
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
         if (!owner_.allowRequest(info.requestUrl()))
@@ -107,7 +110,8 @@ private:
 class TEwbExternalBrowser::Tpage : public QWebEnginePage {
 public:
     Tpage(TEwbExternalBrowser& owner, QObject* parent)
-        : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent), owner_(owner) {}
+        : QWebEnginePage(QWebEngineProfile::defaultProfile(), parent)
+        , owner_(owner) {}
 
 protected:
     QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
@@ -128,7 +132,8 @@ private:
     TEwbExternalBrowser& owner_;
 };
 
-TEwbExternalBrowser::TEwbExternalBrowser(QWidget* parent) : QWidget(parent) {
+TEwbExternalBrowser::TEwbExternalBrowser(QWidget* parent)
+    : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     view_ = new QWebEngineView(this);
@@ -158,8 +163,8 @@ TEwbExternalBrowser::TEwbExternalBrowser(QWidget* parent) : QWidget(parent) {
 
 TEwbExternalBrowser::~TEwbExternalBrowser() = default;
 
-void TEwbExternalBrowser::NavigateToFile(const std::string& path) {
-    address_ = QUrl(QString::fromStdString(fileUrl(path)), QUrl::StrictMode);
+void TEwbExternalBrowser::NavigateToAddress(const std::string& address) {
+    address_ = QUrl(QString::fromStdString(address), QUrl::StrictMode);
     folder_ = QDir::cleanPath(QFileInfo(address_.toLocalFile()).absolutePath());
     if (!folder_.endsWith(QLatin1Char('/')))
         folder_ += QLatin1Char('/');
@@ -285,7 +290,8 @@ bool TEwbExternalBrowser::allowNavigation(const QUrl& url, bool typed, bool relo
     if (restoring_ || !page_->isVisible())
         return true;
     bool cancel = false;
-    emit refresh(&cancel);
+    if (OnRefresh)
+        OnRefresh(&cancel);
     return !cancel;
 }
 
@@ -311,7 +317,17 @@ void TEwbExternalBrowser::pageLoadFinished(bool ok) {
     }
     restoring_ = false;
     readyState_ = ReadyStateComplete;
-    emit documentComplete();
+    if (OnDocumentComplete)
+        OnDocumentComplete();
 }
 
 } // namespace vantle
+
+// The owner is the loader's caller, which takes it over at once.
+extern "C" Q_DECL_EXPORT vantle::TpageView* vantleCreatePageView(QWidget* parent) {
+    // Loaded after the application was made, the engine has not made the OpenGL context it
+    // shares with the widgets; this makes it (once), as it would have at the program's start.
+    QtWebEngineQuick::initialize();
+    return new vantle::TEwbExternalBrowser(parent);
+}
+static_assert(std::is_same_v<decltype(&vantleCreatePageView), vantle::TpageViewFactory>);

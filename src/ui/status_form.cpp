@@ -7,12 +7,12 @@
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
 #include "outputs/textHelpers.h"
-#include "ui/EwbExternal.h"
+#include "ui/pageViewLoader.h"
 
 #include <QFont>
 #include <QGuiApplication>
-#include <QScreen>
 #include <QHideEvent>
+#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -111,9 +111,8 @@ std::string scriptLiteral(std::string_view text) {
 }
 
 TstatusFrm::TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException)
-    : QWidget(nullptr,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
     , configuration_(configuration)
     , reportException_(std::move(reportException)) {
     setObjectName(QStringLiteral("statusFrm"));
@@ -134,7 +133,7 @@ void TstatusFrm::Reload() {
 }
 
 void TstatusFrm::LoadStatus() {
-    if (!browser_ || browser_->ReadyState() != TEwbExternalBrowser::ReadyStateComplete)
+    if (!browser_ || browser_->ReadyState() != TpageView::ReadyStateComplete)
         return;
     std::string text;
     int columns = 2;
@@ -169,13 +168,17 @@ void TstatusFrm::FormShow() {
             move(screen->availableGeometry().center() - rect().center());
     }
     if (!browser_) {
-        // The engine costs several times the rest of the program: it starts on first use.
-        browser_ = new TEwbExternalBrowser(this);
-        browser_->setObjectName(QStringLiteral("browser"));
-        layout()->addWidget(browser_);
-        connect(browser_, &TEwbExternalBrowser::refresh, this, &TstatusFrm::BrowserRefresh);
-        connect(browser_, &TEwbExternalBrowser::documentComplete, this,
-                &TstatusFrm::BrowserDocumentComplete);
+        // The engine costs several times the rest of the program: it is loaded on first use.
+        try {
+            browser_ = createPageView(this);
+        } catch (...) {
+            report(std::current_exception());
+            return;
+        }
+        browser_->widget()->setObjectName(QStringLiteral("browser"));
+        layout()->addWidget(browser_->widget());
+        browser_->OnRefresh = [this](bool* cancel) { BrowserRefresh(cancel); };
+        browser_->OnDocumentComplete = [this] { BrowserDocumentComplete(); };
         try {
             browser_->NavigateToFile(configuration_.htmlFolder + "status.html");
         } catch (...) {
@@ -184,7 +187,7 @@ void TstatusFrm::FormShow() {
     } else if (!browser_->isLive()) {
         browser_->Restore();
     }
-    if (browser_->ReadyState() == TEwbExternalBrowser::ReadyStateComplete)
+    if (browser_->ReadyState() == TpageView::ReadyStateComplete)
         updatedTimerTimer();
     updatedTimer_.start();
 }

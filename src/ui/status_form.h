@@ -3,21 +3,20 @@
 // has been shown, and its renderer only while the window is visible.
 #pragma once
 
-#include "ui/EwbExternal.h"
+#include "ui/pageView.h"
 
-#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace vantle {
 
 class Tconfiguration;
-class TEwbExternalBrowser;
 
 // The number of elements of the status document's "traffic" list; 0 when the document has
 // none or is not readable as an object literal.
@@ -37,8 +36,8 @@ public:
     static constexpr int WindowHeight = 460;
     static constexpr int UpdatedInterval = 60000;
 
-    // Hidden; the page view is made when the window is first shown. Without a reporter,
-    // failures go to the diagnostic sink.
+    // Hidden; the page view is made when the window is first shown, its engine loaded then.
+    // Without a reporter, failures go to the diagnostic sink.
     explicit TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException = {});
     ~TstatusFrm() override;
 
@@ -51,8 +50,8 @@ public:
     // Client width max(n, 2) columns, outer height WindowHeight.
     void SetColumns(int n);
 
-    // The page view; null until the window has been shown.
-    TEwbExternalBrowser* browser() const { return browser_; }
+    // The page view; null until the window has been shown, and while its module cannot load.
+    TpageView* browser() const { return browser_.get(); }
     const QTimer& updatedTimer() const { return updatedTimer_; }
 
     void FormShow();
@@ -73,7 +72,7 @@ private:
 
     Tconfiguration& configuration_;
     TfailureReporter reportException_;
-    QPointer<TEwbExternalBrowser> browser_;
+    std::unique_ptr<TpageView> browser_;
     QTimer updatedTimer_;
     int columns_ = 2;
     bool centred_ = false;

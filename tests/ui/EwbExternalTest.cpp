@@ -1,5 +1,6 @@
 // The status window's HTML view on its own: the file address, scripts and their errors, and a
-// page that reaches nothing beyond its folder.
+// page that reaches nothing beyond its folder. The view comes from the module, as in the program,
+// so a script error raised there is caught here as the program's Error.
 #include "ui/EwbExternal.h"
 
 #include "PageTestSupport.h"
@@ -7,6 +8,7 @@
 #include "config/configuration.h"
 #include "lib/runtime/Error.h"
 #include "support/TestSupport.h"
+#include "ui/pageViewLoader.h"
 
 #include <QHostAddress>
 #include <QImage>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,7 +31,9 @@ protected:
     test::ScopedUserFolders home;
     Tconfiguration configuration;
     QWidget host;
-    TEwbExternalBrowser* browser = new TEwbExternalBrowser(&host);
+    std::unique_ptr<TpageView> made = createPageView(&host);
+    // Its engine parts are reached through the class's inline accessors.
+    TEwbExternalBrowser* browser = static_cast<TEwbExternalBrowser*>(made.get());
 
     void SetUp() override { host.resize(380, 460); }
 

@@ -64,9 +64,8 @@ std::string document(const std::vector<Ttype>& types, const std::string& error =
     return d + "]}";
 }
 
-const QString Names = QStringLiteral(
-    "Array.from(document.getElementById('content').rows[0].cells)"
-    ".map(c => c.querySelector('.name').textContent).join('|')");
+const QString Names = QStringLiteral("Array.from(document.getElementById('content').rows[0].cells)"
+                                     ".map(c => c.querySelector('.name').textContent).join('|')");
 const QString Account = QStringLiteral("Array.from(document.getElementById('account').rows)"
                                        ".map(r => r.cells[0].textContent + '=' + "
                                        "r.cells[1].textContent).join('|')");
@@ -85,8 +84,11 @@ protected:
                         }
                     }};
 
-    QWebEnginePage& page() { return *form.browser()->view()->page(); }
-    QWidget& renderWidget() { return *form.browser()->view()->focusProxy(); }
+    // The module made the view; its engine parts are reached through the class's inline
+    // accessors.
+    QWebEngineView& view() { return *static_cast<TEwbExternalBrowser*>(form.browser())->view(); }
+    QWebEnginePage& page() { return *view().page(); }
+    QWidget& renderWidget() { return *view().focusProxy(); }
 
     void writeStatus(const std::string& text) { test::writeFile(configuration.statusFile, text); }
 
@@ -94,9 +96,8 @@ protected:
     void showLoaded() {
         form.show();
         ASSERT_NE(form.browser(), nullptr);
-        ASSERT_TRUE(test::waitFor([&] {
-            return form.browser()->ReadyState() == TEwbExternalBrowser::ReadyStateComplete;
-        }));
+        ASSERT_TRUE(test::waitFor(
+            [&] { return form.browser()->ReadyState() == TpageView::ReadyStateComplete; }));
     }
 
     QString eval(const QString& expression) { return test::text(page(), expression); }
@@ -172,8 +173,7 @@ TEST_F(StatusFormTest, ShowsTheGeneratedDocument) {
               "Used 11,250 MB Unused 13,750 MB Limit 25,000 MB");
     EXPECT_EQ(eval(Account), "Current=Peak|Reset=15th Mar (in 12 days) (60%)|"
                              "Freezone=1,235 MB|Offpeak Times=2am to 8am");
-    EXPECT_EQ(eval("document.getElementById('updated').textContent"),
-              "Updated 30 minutes ago");
+    EXPECT_EQ(eval("document.getElementById('updated').textContent"), "Updated 30 minutes ago");
     EXPECT_EQ(eval("document.getElementById('warning-div').className"), "hidden");
     EXPECT_EQ(form.width(), 380);
     EXPECT_TRUE(reports.empty());
@@ -207,8 +207,7 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
         {"freezone row with one", document({{"Peak", "peak"}}, "", "7 MB"), Account,
          "Current=Peak|Reset=15th Mar (in 12 days) (60%)|Freezone=7 MB|Offpeak Times=2am to 8am",
          380},
-        {"empty traffic list: empty first row",
-         document({}),
+        {"empty traffic list: empty first row", document({}),
          "document.getElementById('content').rows[0].cells.length + '|' + "
          "document.getElementById('account').rows.length",
          "0|3", 380},
@@ -279,7 +278,10 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
     writeStatus(document({{"A", "a"}, {"B", "b"}}, "err"));
     showLoaded();
     int refreshes = 0;
-    QObject::connect(form.browser(), &TEwbExternalBrowser::refresh, [&](bool*) { ++refreshes; });
+    form.browser()->OnRefresh = [&, window = form.browser()->OnRefresh](bool* cancel) {
+        ++refreshes;
+        window(cancel);
+    };
     form.browser()->ExecScript("window.keys = 0;"
                                "document.addEventListener('keydown', function () { keys++; });");
     const QString before = eval(Content);
@@ -295,8 +297,8 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
     QApplication::sendEvent(&renderWidget(), &altPress);
 
     const QPoint at(100, 100);
-    QMouseEvent press(QEvent::MouseButtonPress, at, renderWidget().mapToGlobal(at),
-                      Qt::RightButton, Qt::RightButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, at, renderWidget().mapToGlobal(at), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, at, renderWidget().mapToGlobal(at),
                         Qt::RightButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&renderWidget(), &press);
@@ -306,7 +308,7 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
 
     QMimeData dropped;
     dropped.setUrls({QUrl::fromLocalFile(QString::fromStdString(configuration.configFile))});
-    for (QWidget* target : {&renderWidget(), static_cast<QWidget*>(form.browser()->view())}) {
+    for (QWidget* target : {&renderWidget(), static_cast<QWidget*>(&view())}) {
         QDragEnterEvent enter(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         QDragMoveEvent move(at, Qt::CopyAction, &dropped, Qt::LeftButton, Qt::NoModifier);
@@ -324,7 +326,7 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
     EXPECT_EQ(eval("String(keys) + '|' + window.getSelection().toString()"), "0|");
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
     EXPECT_GE(refreshes, 1);
-    EXPECT_EQ(form.browser()->ReadyState(), TEwbExternalBrowser::ReadyStateComplete);
+    EXPECT_EQ(form.browser()->ReadyState(), TpageView::ReadyStateComplete);
 
     // Plain keys still reach the page.
     QKeyEvent plain(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
@@ -343,7 +345,7 @@ TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {
     form.hide();
     EXPECT_FALSE(form.browser()->isLive());
     EXPECT_EQ(page().lifecycleState(), QWebEnginePage::LifecycleState::Discarded);
-    EXPECT_EQ(form.browser()->ReadyState(), TEwbExternalBrowser::ReadyStateUninitialized);
+    EXPECT_EQ(form.browser()->ReadyState(), TpageView::ReadyStateUninitialized);
     EXPECT_TRUE(test::waitFor([&] { return ::kill(static_cast<pid_t>(renderer), 0) != 0; }));
 
     writeStatus(document({{"After", "a"}, {"Second", "b"}, {"Third", "c"}}));
