@@ -62,7 +62,8 @@ measure() {
     echo $((after - before))
 }
 
-"$build/bin/bare_tray" > /dev/null 2>&1 &
+# It ends at the end of its input: give it one that stays open.
+"$build/bin/bare_tray" < <(sleep $((settle + seconds + 30))) > /dev/null 2>&1 &
 bare=$!
 pids+=($bare)
 floor=$(measure "$bare")
