@@ -236,17 +236,8 @@ ProcessRun infoZip(std::string_view zip, const std::string& options, const std::
     writeFile(path, zip);
     const std::string command = "/usr/bin/unzip " + options + " '" + path + "' '" + member + "'" +
                                 (options == "-p" ? " 2>/dev/null" : " 2>&1");
-    ProcessRun run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const CommandRun run = runCommand(command);
+    return {run.status, run.output};
 }
 
 namespace {

@@ -23,18 +23,8 @@ std::string resource(const char* name) {
     return test::readFile(std::string(VANTLE_RESOURCES "/") + name);
 }
 
-// Standard output of a command.
 std::string run(const std::string& command) {
-    std::string out;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return out;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        out.append(buffer.data(), n);
-    pclose(pipe);
-    return out;
+    return test::runCommand(command).output;
 }
 
 std::vector<std::string> names(const std::string& folder) {

@@ -61,12 +61,9 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
                           "--disable-component-update --no-first-run --no-proxy-server");
     test::RunningSim sim(VANTLE_SIM, {"--static"});
     Tconfiguration c;
-    std::string endpoint = sim.urlTemplate;
-    for (std::size_t at = endpoint.find('&'); at != std::string::npos;
-         at = endpoint.find('&', at + 5))
-        endpoint.replace(at, 1, "&amp;");
     // Only where the provider is: no account yet.
-    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" + endpoint +
+    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" +
+                                      test::xmlText(sim.urlTemplate) +
                                       "</iinet.net.au></providers></conf>");
 
     test::SimProcess program(VANTLE_PROGRAM, {});

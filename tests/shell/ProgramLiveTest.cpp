@@ -24,14 +24,9 @@ TEST(ProgramLiveTest, PollsAtStartAndShowsTheNewIconInTheTray) {
     test::RunningSim sim(VANTLE_SIM, {"--static"});
     {
         Tconfiguration c;
-        test::writeFile(
-            c.configFile, "<conf><providers><iinet.net.au>" + [&] {
-                std::string t = sim.urlTemplate;
-                for (std::size_t at = t.find('&'); at != std::string::npos;
-                     at = t.find('&', at + 5))
-                    t.replace(at, 1, "&amp;");
-                return t;
-            }() + "</iinet.net.au></providers></conf>");
+        test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" +
+                                          test::xmlText(sim.urlTemplate) +
+                                          "</iinet.net.au></providers></conf>");
         c.load();
         c.username = "demo";
         c.domain = std::string(IinetDomain);

@@ -2,6 +2,7 @@
 
 #include "lib/runtime/DebugOutput.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <sstream>
 #include <stdexcept>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -99,6 +101,35 @@ DebugCapture::~DebugCapture() {
 std::vector<std::string> DebugCapture::lines() const {
     std::lock_guard guard(state_->lock);
     return state_->lines;
+}
+
+CommandRun runCommand(const std::string& command) {
+    CommandRun run;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return run;
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        run.output.append(buffer, n);
+    const int status = pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+std::string xmlText(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
 }
 
 void writeFile(const std::string& path, std::string_view content) {

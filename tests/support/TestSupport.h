@@ -88,6 +88,16 @@ private:
     std::unique_ptr<State> state_;
 };
 
+// A shell command run to its end: its standard output and exit status (-1 when it did not exit).
+struct CommandRun {
+    int status = -1;
+    std::string output;
+};
+CommandRun runCommand(const std::string& command);
+
+// The text with "&", "<" and ">" written as XML entities.
+std::string xmlText(std::string_view text);
+
 void writeFile(const std::string& path, std::string_view content);
 std::string readFile(const std::string& path);
 

@@ -22,18 +22,9 @@ struct Outcome {
 };
 
 Outcome vantlectl(const std::string& arguments) {
-    Outcome run;
-    const std::string command = std::string(VANTLECTL) + " " + arguments + " 2>&1";
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    std::array<char, 4096> buffer{};
-    std::size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        run.output.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    const test::CommandRun run =
+        test::runCommand(std::string(VANTLECTL) + " " + arguments + " 2>&1");
+    return {run.status, run.output};
 }
 
 } // namespace
@@ -283,10 +274,7 @@ namespace {
 
 // A profile whose settings point the first provider at a running vantle-sim.
 void pointAtSim(const Tconfiguration& c, const std::string& urlTemplate) {
-    std::string escaped;
-    for (char ch : urlTemplate)
-        escaped += ch == '&' ? std::string("&amp;") : std::string(1, ch);
-    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" + escaped +
+    test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" + test::xmlText(urlTemplate) +
                                       "</iinet.net.au></providers></conf>");
 }
 
@@ -313,16 +301,9 @@ TEST(VantlectlConfigure, ChecksWhatWasEnteredLikeTheDialog) {
         SCOPED_TRACE(k.message);
         std::string command = k.input;
         command.replace(command.find("%s"), 2, VANTLECTL);
-        std::FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-        ASSERT_NE(pipe, nullptr);
-        std::string output;
-        char buffer[1024];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            output.append(buffer, n);
-        const int status = pclose(pipe);
-        EXPECT_EQ(WEXITSTATUS(status), 1);
-        EXPECT_THAT(output, HasSubstr(k.message));
+        const test::CommandRun run = test::runCommand(command + " 2>&1");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_THAT(run.output, HasSubstr(k.message));
     }
 }
 
