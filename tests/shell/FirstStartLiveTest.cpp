@@ -60,7 +60,7 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
                           "--disable-gpu --disable-background-networking "
                           "--disable-component-update --no-first-run --no-proxy-server");
     test::RunningSim sim(VANTLE_SIM, {"--static"});
-    Tconfiguration c;
+    Tconfiguration c{VANTLE_PROGRAM}; // its load records the program's build, as the program's does
     // Only where the provider is: no account yet.
     test::writeFile(c.configFile, "<conf><providers><iinet.net.au>" +
                                       test::xmlText(sim.urlTemplate) +
@@ -93,6 +93,13 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
     EXPECT_FALSE(windowNamed("vantle").empty()) << program.errors();
     // The pies' fill colour on the screen: the page is live with the status document.
     EXPECT_TRUE(waitForColour(x, QColor(166, 202, 240))) << program.errors();
+    // For a person to look at.
+    std::filesystem::create_directories(VANTLE_ARTEFACTS);
+    x.screenshot().save(VANTLE_ARTEFACTS "/first-start-status-window.png");
+    x.screenshot()
+        .copy(test::XSession::ScreenWidth - test::XSession::TrayWidth, 0, test::XSession::TrayWidth,
+              test::XSession::TrayHeight)
+        .save(VANTLE_ARTEFACTS "/first-start-tray.png");
 
     test::SimProcess quit(VANTLE_PROGRAM, {"-quit"});
     EXPECT_EQ(quit.wait(10s), 0);

@@ -27,8 +27,8 @@ std::optional<QPoint> findColour(const QImage& image, const QColor& colour);
 // scope, and Qt programs take the XEmbed road (no session bus).
 class XSession {
 public:
-    static constexpr int ScreenWidth = 320;
-    static constexpr int ScreenHeight = 240;
+    static constexpr int ScreenWidth = 800;
+    static constexpr int ScreenHeight = 600;
     static constexpr int TrayWidth = 100;
     static constexpr int TrayHeight = 24;
 
