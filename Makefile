@@ -1,8 +1,9 @@
 # Thin wrappers over CMake presets; `make test` is what CI runs.
 PRESET ?= debug
+FUZZ_SECONDS ?= 60
 BUILD  := build/$(PRESET)
 
-.PHONY: all deps configure build test run asan clean format
+.PHONY: all deps configure build test run asan fuzz clean format
 
 all: build
 
@@ -23,6 +24,10 @@ test: build
 # screenshots.
 run: build
 	@scripts/run-demo $(BUILD)
+
+# Every parser under libFuzzer for FUZZ_SECONDS each (default 60).
+fuzz: deps
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz
 
 asan:
 	@$(MAKE) --no-print-directory test PRESET=asan

@@ -3,6 +3,7 @@
 // carry the status page without a resource system.
 //
 // embed-archive OUTPUT.cpp NAMESPACE::FUNCTION MEMBER:METHOD:PATH...   (METHOD: deflate | store)
+// An OUTPUT ending in ".zip" receives the archive itself.
 #include <zlib.h>
 
 #include <cstdint>
@@ -174,7 +175,11 @@ int main(int argc, char** argv) {
             m.data = readFile(argument.substr(b + 1));
             members.push_back(std::move(m));
         }
-        const std::string text = source(archive(members), argv[2]);
+        const std::string zip = archive(members);
+        // OUTPUT.zip gets the archive itself (seeds for the reader's fuzzing), else the source.
+        const std::string output = argv[1];
+        const bool raw = output.size() > 4 && output.compare(output.size() - 4, 4, ".zip") == 0;
+        const std::string text = raw ? zip : source(zip, argv[2]);
         std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
         out << text;
         if (!out.flush())
