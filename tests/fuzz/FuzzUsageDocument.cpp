@@ -1,7 +1,8 @@
 // Fuzz entry: reading a stored usage document (as the current document; an error element sends
 // the reader to the last good one, which is the same bytes here).
+#include "FuzzProfile.h"
+
 #include "config/configuration.h"
-#include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "usage/iinet.h"
 
@@ -12,23 +13,8 @@
 #include <string>
 #include <unistd.h>
 
-namespace {
-
-struct Folder {
-    std::string path;
-    Folder() {
-        char pattern[] = "/tmp/vantle-fuzz-XXXXXX";
-        path = mkdtemp(pattern);
-        setenv("XDG_CONFIG_HOME", (path + "/config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").c_str(), 1);
-        vantle::runtime::setDebugSink([](std::string_view) {});
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const Folder folder;
+    static const vantle::fuzz::Profile folder;
     static vantle::Tconfiguration configuration;
     const std::string current = folder.path + "/current.xml";
     std::ofstream(current, std::ios::binary | std::ios::trunc)

@@ -20,25 +20,6 @@ using testing::HasSubstr;
 
 namespace {
 
-int xdotool(const std::vector<std::string>& arguments) {
-    test::SimProcess run(test::programPath("xdotool"), arguments);
-    return run.wait(10s);
-}
-
-// The id of a window with exactly that title, waited for; empty when none came.
-std::string windowNamed(const std::string& title) {
-    for (int i = 0; i < 100; ++i) {
-        test::SimProcess search(test::programPath("xdotool"),
-                                {"search", "--name", "^" + title + "$"});
-        const std::string id = search.nextLine();
-        search.wait(5s);
-        if (!id.empty())
-            return id;
-        std::this_thread::sleep_for(100ms);
-    }
-    return {};
-}
-
 std::size_t lines(const std::string& text) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
@@ -70,14 +51,7 @@ protected:
         ASSERT_EQ(run.status, 0) << run.output;
     }
 
-    std::optional<QPoint> iconInTray() const {
-        for (int i = 0; i < 100; ++i) {
-            if (const auto green = test::findColour(x.screenshot(), QColor(0, 128, 0)))
-                return green;
-            std::this_thread::sleep_for(100ms);
-        }
-        return std::nullopt;
-    }
+    std::optional<QPoint> iconInTray() const { return x.waitForColour(QColor(0, 128, 0)); }
 
     void quit(test::SimProcess& program) {
         test::SimProcess ending(VANTLE_PROGRAM, {"-quit"});
@@ -124,24 +98,24 @@ TEST_F(DesktopLiveTest, ASecondStartSaysSoAndTheMenuOpensTheDialog) {
     ASSERT_TRUE(icon) << program.errors();
 
     test::SimProcess second(VANTLE_PROGRAM, {});
-    const std::string box = windowNamed("vantle - Error");
+    const std::string box = test::windowNamed("vantle - Error");
     ASSERT_FALSE(box.empty()) << second.errors();
-    ASSERT_EQ(xdotool({"windowfocus", "--sync", box}), 0);
-    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    ASSERT_EQ(test::xdotool({"windowfocus", "--sync", box}), 0);
+    ASSERT_EQ(test::xdotool({"key", "Return"}), 0);
     EXPECT_EQ(second.wait(10s), 1);
 
     // Right-click: the menu; About, Open, Configure by keyboard.
     const QPoint at = *icon + QPoint(1, 1);
-    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y()),
-                       "click", "3"}),
+    ASSERT_EQ(test::xdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y()),
+                             "click", "3"}),
               0);
     std::this_thread::sleep_for(500ms);
-    ASSERT_EQ(xdotool({"key", "Down", "Down", "Down", "Return"}), 0);
-    const std::string dialog = windowNamed("vantle - Configuration");
+    ASSERT_EQ(test::xdotool({"key", "Down", "Down", "Down", "Return"}), 0);
+    const std::string dialog = test::windowNamed("vantle - Configuration");
     EXPECT_FALSE(dialog.empty()) << program.errors();
     if (!dialog.empty()) {
-        xdotool({"windowfocus", "--sync", dialog});
-        xdotool({"key", "Escape"});
+        test::xdotool({"windowfocus", "--sync", dialog});
+        test::xdotool({"key", "Escape"});
     }
     quit(program);
 }

@@ -16,38 +16,7 @@
 using namespace vantle;
 using namespace std::chrono_literals;
 
-namespace {
-
-int xdotool(const std::vector<std::string>& arguments) {
-    test::SimProcess run(test::programPath("xdotool"), arguments);
-    return run.wait(10s);
-}
-
-// Waits for a top-level window of that title; its id, or empty.
-std::string windowNamed(const std::string& title) {
-    for (int i = 0; i < 100; ++i) {
-        test::SimProcess search(test::programPath("xdotool"),
-                                {"search", "--name", "^" + title + "$"});
-        const std::string id = search.nextLine();
-        search.wait(5s);
-        if (!id.empty())
-            return id;
-        std::this_thread::sleep_for(100ms);
-    }
-    return {};
-}
-
-std::optional<QPoint> waitForColour(const test::XSession& x, const QColor& colour) {
-    for (int i = 0; i < 100; ++i) {
-        const QImage screen = x.screenshot();
-        if (const auto found = test::findColour(screen, colour))
-            return found;
-        std::this_thread::sleep_for(100ms);
-    }
-    return std::nullopt;
-}
-
-} // namespace
+namespace {} // namespace
 
 TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
     test::ScopedUserFolders home;
@@ -67,14 +36,14 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
                                       "</iinet.net.au></providers></conf>");
 
     test::SimProcess program(VANTLE_PROGRAM, {});
-    const std::string dialog = windowNamed("vantle - Configuration");
+    const std::string dialog = test::windowNamed("vantle - Configuration");
     ASSERT_FALSE(dialog.empty()) << program.errors();
-    ASSERT_EQ(xdotool({"windowfocus", "--sync", dialog}), 0);
+    ASSERT_EQ(test::xdotool({"windowfocus", "--sync", dialog}), 0);
     // User name (focused first), the first account domain, the password, then Enter = Save.
-    ASSERT_EQ(xdotool({"type", "--delay", "20", "demo"}), 0);
-    ASSERT_EQ(xdotool({"key", "Tab", "Down", "Tab"}), 0);
-    ASSERT_EQ(xdotool({"type", "--delay", "20", "demo"}), 0);
-    ASSERT_EQ(xdotool({"key", "Return"}), 0);
+    ASSERT_EQ(test::xdotool({"type", "--delay", "20", "demo"}), 0);
+    ASSERT_EQ(test::xdotool({"key", "Tab", "Down", "Tab"}), 0);
+    ASSERT_EQ(test::xdotool({"type", "--delay", "20", "demo"}), 0);
+    ASSERT_EQ(test::xdotool({"key", "Return"}), 0);
 
     const auto deadline = std::chrono::steady_clock::now() + 15s;
     while (!std::filesystem::exists(c.statusFile) && std::chrono::steady_clock::now() < deadline)
@@ -84,15 +53,15 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
     EXPECT_EQ(c.username, "demo");
     EXPECT_EQ(c.password, "demo");
 
-    const auto green = waitForColour(x, QColor(0, 128, 0));
+    const auto green = x.waitForColour(QColor(0, 128, 0));
     ASSERT_TRUE(green) << "no icon in the tray; " << program.errors();
     const QPoint at = *green + QPoint(1, 1);
-    ASSERT_EQ(xdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y()),
-                       "click", "1"}),
+    ASSERT_EQ(test::xdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y()),
+                             "click", "1"}),
               0);
-    EXPECT_FALSE(windowNamed("vantle").empty()) << program.errors();
+    EXPECT_FALSE(test::windowNamed("vantle").empty()) << program.errors();
     // The pies' fill colour on the screen: the page is live with the status document.
-    EXPECT_TRUE(waitForColour(x, QColor(166, 202, 240))) << program.errors();
+    EXPECT_TRUE(x.waitForColour(QColor(166, 202, 240))) << program.errors();
     // For a person to look at.
     std::filesystem::create_directories(VANTLE_ARTEFACTS);
     x.screenshot().save(VANTLE_ARTEFACTS "/first-start-status-window.png");

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 namespace vantle::test {
@@ -121,6 +122,36 @@ QImage XSession::screenshot() const {
     if (xwd.wait(5000ms) != 0)
         return {};
     return readXwd(readFile(dump));
+}
+
+} // namespace vantle::test
+
+namespace vantle::test {
+
+std::optional<QPoint> XSession::waitForColour(const QColor& colour) const {
+    for (int i = 0; i < 100; ++i) {
+        if (const auto found = findColour(screenshot(), colour))
+            return found;
+        std::this_thread::sleep_for(100ms);
+    }
+    return std::nullopt;
+}
+
+int xdotool(const std::vector<std::string>& arguments) {
+    SimProcess run(programPath("xdotool"), arguments);
+    return run.wait(10s);
+}
+
+std::string windowNamed(const std::string& title) {
+    for (int i = 0; i < 100; ++i) {
+        SimProcess search(programPath("xdotool"), {"search", "--name", "^" + title + "$"});
+        const std::string id = search.nextLine();
+        search.wait(5s);
+        if (!id.empty())
+            return id;
+        std::this_thread::sleep_for(100ms);
+    }
+    return {};
 }
 
 } // namespace vantle::test

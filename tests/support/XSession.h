@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantle::test {
 
@@ -22,6 +23,11 @@ std::string programPath(const std::string& name);
 QImage readXwd(const std::string& bytes);
 
 std::optional<QPoint> findColour(const QImage& image, const QColor& colour);
+
+// Runs xdotool with the arguments on the current DISPLAY; its exit status.
+int xdotool(const std::vector<std::string>& arguments);
+// The id of a window with exactly that title, waited for up to ten seconds; empty when none.
+std::string windowNamed(const std::string& title);
 
 // Xvfb on a free display with trayer along the top right edge; DISPLAY points at it for the
 // scope, and Qt programs take the XEmbed road (no session bus).
@@ -40,6 +46,8 @@ public:
 
     // The whole screen as it is now; null on failure.
     QImage screenshot() const;
+    // Waits up to ten seconds for a pixel of that colour on the screen.
+    std::optional<QPoint> waitForColour(const QColor& colour) const;
 
 private:
     std::unique_ptr<SimProcess> server_;
