@@ -5,13 +5,16 @@
 #include "platform/fileRemoval.h"
 #include "platform/userFolders.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -248,15 +251,41 @@ void WriteFileText(std::string_view text, const std::string& path) {
         fs::create_directories(parent, ec);
     if (ec)
         throw Error("Cannot create file \"" + path + "\". " + ec.message());
-    fs::remove(path, ec); // a failure shows when the file is created
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file)
+
+    // The bytes go to a file of this writer's own beside the path, renamed over it once whole:
+    // a reader, a second writer or a full disk never leaves the path torn, empty or missing.
+    static std::atomic<std::uint32_t> serial{0};
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
         throw streamError("Cannot create file", path, errno);
+    struct Cleanup {
+        const std::string* name;
+        ~Cleanup() {
+            if (name != nullptr)
+                ::unlink(name->c_str());
+        }
+    } cleanup{&temporary};
+    File file(::fdopen(fd, "wb"));
+    if (!file) {
+        const int code = errno;
+        ::close(fd);
+        throw streamError("Cannot create file", path, code);
+    }
     if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
         std::fflush(file.get()) != 0)
         throw streamError("Cannot write file", path, errno);
     if (std::fclose(file.release()) != 0)
         throw streamError("Cannot write file", path, errno);
+    if (::rename(temporary.c_str(), path.c_str()) != 0)
+        throw streamError("Cannot create file", path, errno);
+    cleanup.name = nullptr;
 }
 
 bool DeleteFile(const std::string& path) {

@@ -8,9 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <thread>
 #include <unistd.h>
 
 using namespace vantle;
@@ -125,6 +127,42 @@ TEST(WriteFileText, FailsWhenTheFileCannotBeCreated) {
     const std::string file = blocker + "/x.txt";
     EXPECT_THAT(errorOf([&] { WriteFileText("x", file); }),
                 StartsWith("Cannot create file \"" + file + "\". "));
+}
+
+// Two writers of different contents and a reader, as two overlapping poll cycles and the tray:
+// the reader always finds one whole content, and no temporary file is left behind.
+TEST(WriteFileText, OverlappingWritersNeverLeaveAPartOrNothingForAReader) {
+    test::TempDir dir;
+    const std::string file = dir.file("hint.txt");
+    const std::string longText(20000, 'a'), shortText(300, 'b');
+    WriteFileText(shortText, file);
+    std::atomic<bool> done{false};
+    auto writer = [&](const std::string& text) {
+        for (int i = 0; i < 300; ++i)
+            WriteFileText(text, file);
+    };
+    int torn = 0, reads = 0;
+    std::thread reader([&] {
+        while (!done) {
+            std::string seen;
+            try {
+                seen = ReadFileText(file);
+            } catch (const Error&) {
+                seen = "(missing)";
+            }
+            torn += seen != longText && seen != shortText;
+            ++reads;
+        }
+    });
+    std::thread first(writer, longText), second(writer, shortText);
+    first.join();
+    second.join();
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(IsSameFile, IgnoresLetterCaseAndResolvesRelativeForms) {
