@@ -37,7 +37,8 @@ public:
         bitsLeft -= width;
         if (!emit(static_cast<std::uint8_t>(previous)))
             return TzipResult::writeError;
-        while (bitsLeft >= width) {
+        // The declared size may promise more than the archive holds; the data's end stops it.
+        while (bitsLeft >= width && !s.bits.endOfInput) {
             const unsigned code = s.take(width);
             bitsLeft -= width;
             if (code == kControl) {

@@ -2,6 +2,8 @@
 // by Info-ZIP unzip, and malformed control codes.
 #include "ArchiveTestSupport.h"
 #include "ShrinkEncoder.h"
+#include "archive/unzip.h"
+#include "lib/runtime/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -94,4 +96,42 @@ TEST(UnshrinkBadStreams, GiveTheirFailure) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(extractFailure(shrinkZip(c.stream, "ab", c.flags), "m"), c.message);
     }
+}
+
+// Found by fuzzing: a local header declaring 4 GiB of data decoded the zero padding past the
+// archive's end until the declared size ran out, minutes and gigabytes later. Here the member
+// sits last, in the end record's comment, so nothing but padding follows its two codes.
+TEST(UnshrinkBadStreams, ADeclaredSizeBeyondTheArchiveEndsWithTheData) {
+    BitWriter w;
+    w.bits('a', 9);
+    w.bits('b', 9);
+    const std::string zip = shrinkZip(w.finish(), "ab");
+    const std::size_t endAt = endRecordAt(zip);
+    const std::size_t directoryAt = static_cast<unsigned char>(zip[endAt + 16]) |
+                                    static_cast<unsigned char>(zip[endAt + 17]) << 8;
+    std::string local = zip.substr(0, directoryAt);
+    std::string directory = zip.substr(directoryAt, endAt - directoryAt);
+    std::string end = zip.substr(endAt, 22);
+    putLe32(local, 18, 0xFFFFFFF0); // the compressed size
+    putLe32(directory, 42, static_cast<std::uint32_t>(directory.size() + end.size()));
+    putLe32(end, 16, 0);
+    putLe16(end, 20, static_cast<std::uint16_t>(local.size()));
+    struct CappedTarget final : TzipTarget {
+        std::size_t written = 0;
+        void truncate() override { written = 0; }
+        std::size_t write(const std::uint8_t*, std::size_t size) override {
+            written += size;
+            return written > (1u << 20) ? 0 : size;
+        }
+        void rewind() override {}
+    } target;
+    const std::string archive = directory + end + local;
+    Tunzip unzip(archive);
+    try {
+        unzip.extractToStream("m", target);
+        ADD_FAILURE() << "extracted";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Archive error: Read Error");
+    }
+    EXPECT_LT(target.written, 1024u);
 }
