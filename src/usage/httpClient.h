@@ -96,12 +96,13 @@ public:
                  std::string_view body);
     // The value of the first response header of that name, in any case; empty when none.
     std::string header(std::string_view name) const;
+    // Reads a header block as received (status line first) into the fields above.
+    void parseHeaders(std::string_view raw);
 
 private:
     struct Session;
 
     void attempt(std::int32_t method, const Turi& uri, std::ostream& target, std::string_view body);
-    void parseHeaders(std::string_view raw);
 
     std::string agent_;
     std::unique_ptr<Session> internetHandle_; // opened by the first request
