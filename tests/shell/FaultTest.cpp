@@ -1,0 +1,514 @@
+// Faults of disk and process around the poll cycle and the program, over real files, real file
+// systems and real processes: what the user is left with, that nothing saved is lost, and that
+// the next cycle recovers.
+#include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
+#include "platform/instanceRegistry.h"
+#include "shell/pollCycle.h"
+#include "support/SimProcess.h"
+#include "support/TestSupport.h"
+#include "usage/iinet.h"
+#include "usage/providers.h"
+
+#include <QImage>
+#include <QJsonDocument>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace vantle;
+using namespace std::chrono_literals;
+using testing::HasSubstr;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// File systems mounted for one test. They live in a mount namespace of the test's own, so a
+// test that dies leaves none behind; each is also unmounted at the end of the scope.
+class Mounts {
+public:
+    // False where this process may not mount (not root); the tests that need it skip then.
+    static bool available() {
+        static const bool ok = ::unshare(CLONE_NEWNS) == 0 &&
+                               ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+        return ok;
+    }
+
+    ~Mounts() {
+        for (auto it = folders_.rbegin(); it != folders_.rend(); ++it)
+            ::umount2(it->c_str(), MNT_DETACH);
+    }
+
+    // A fresh file system of that many bytes at folder, as a small disk of its own.
+    void tmpfs(const std::string& folder, std::size_t bytes) {
+        fs::create_directories(folder);
+        const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
+        if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
+            throw std::system_error(errno, std::generic_category(), "mount " + folder);
+        folders_.push_back(folder);
+    }
+
+    static void setReadOnly(const std::string& folder, bool readOnly) {
+        const unsigned long flags = MS_REMOUNT | MS_NOSUID | MS_NODEV | (readOnly ? MS_RDONLY : 0);
+        if (::mount(nullptr, folder.c_str(), nullptr, flags, nullptr) != 0)
+            throw std::system_error(errno, std::generic_category(), "remount " + folder);
+    }
+
+private:
+    std::vector<std::string> folders_;
+};
+
+// Writes a filler file until the file system holding folder has no byte left.
+void fill(const std::string& folder) {
+    const int fd = ::open((folder + "filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    const std::string block(4096, 'f');
+    while (::write(fd, block.data(), block.size()) > 0) {
+    }
+    ASSERT_EQ(errno, ENOSPC);
+    ::close(fd);
+}
+
+using Files = std::map<std::string, std::string>;
+
+std::size_t lineCount(const std::string& file) {
+    std::error_code ec;
+    if (!fs::exists(file, ec))
+        return 0;
+    const std::string text = test::readFile(file);
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+// Waits up to ten seconds for the condition.
+bool eventually(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition())
+            return true;
+        std::this_thread::sleep_for(25ms);
+    }
+    return condition();
+}
+
+class FaultTest : public testing::Test {
+protected:
+    test::ScopedUserFolders home;
+    Mounts mounts;
+    test::ScopedEnv platform{"QT_QPA_PLATFORM", "offscreen"};
+    test::TempDir logs;
+    const std::string simLog = logs.file("sim.log");
+    std::unique_ptr<test::RunningSim> sim;
+    std::unique_ptr<Tconfiguration> c;
+
+    // A saved account on a stand-in with the given arguments, and one good cycle done.
+    void setUpAccount(std::vector<std::string> simArguments = {}) {
+        simArguments.insert(simArguments.end(), {"--log", simLog});
+        sim = std::make_unique<test::RunningSim>(VANTLE_SIM, simArguments);
+        c = std::make_unique<Tconfiguration>(VANTLE_PROGRAM);
+        c->domain = std::string(IinetDomain);
+        c->providers[c->domain] = sim->urlTemplate;
+        c->username = "demo";
+        c->password = "demo";
+        saveAccount();
+        test::DebugCapture debug;
+        ASSERT_TRUE(runPollCycle(*c)) << testing::PrintToString(debug.lines());
+    }
+
+    // The stand-in replaces the provider's endpoint in the settings; save keeps that section.
+    void saveAccount() {
+        test::writeFile(c->configFile, "<conf><providers><iinet.net.au>" +
+                                           test::xmlText(sim->urlTemplate) +
+                                           "</iinet.net.au></providers></conf>");
+        c->save();
+    }
+
+    std::string currentDocument() const { return c->dataFolder + std::string(CurrentDocumentName); }
+    std::string lastGoodDocument() const {
+        return c->dataFolder + std::string(LastGoodDocumentName);
+    }
+    std::size_t requests() const { return lineCount(simLog); }
+
+    // The account's stored files by path: the usage documents and everything made from them.
+    // (The settings file gains the program's version at each start; crash records come and go.)
+    Files saved() const {
+        Files files;
+        for (auto it = fs::recursive_directory_iterator(c->dataFolder);
+             it != fs::recursive_directory_iterator(); ++it) {
+            if (it->path().filename() == "crashdumps")
+                it.disable_recursion_pending();
+            else if (it->is_regular_file() && it->path().filename() != "filler")
+                files[it->path().string()] = test::readFile(it->path().string());
+        }
+        return files;
+    }
+
+    // The files added, removed or changed since before.
+    static std::vector<std::string> changed(const Files& before, const Files& after) {
+        std::vector<std::string> names;
+        for (const auto& [name, bytes] : before)
+            if (!after.contains(name) || after.at(name) != bytes)
+                names.push_back(name);
+        for (const auto& [name, bytes] : after)
+            if (!before.contains(name))
+                names.push_back(name);
+        return names;
+    }
+
+    // The reports of failures saved for the user; a killed process leaves none.
+    std::vector<std::string> crashReports() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(c->dataFolder + "crashdumps", ec))
+            if (entry.is_regular_file())
+                names.push_back(entry.path().filename().string());
+        return names;
+    }
+
+    // What the program and the user read is whole: the settings give the account, the stored
+    // documents load, the tray icon and the pies decode, the status document parses.
+    void expectWhole() const {
+        Tconfiguration reader{VANTLE_PROGRAM};
+        {
+            test::DebugCapture debug;
+            reader.load();
+            EXPECT_THAT(debug.lines(), testing::IsEmpty());
+        }
+        EXPECT_EQ(reader.username, "demo");
+        Tiinet usage(reader);
+        EXPECT_NO_THROW(usage.load(currentDocument(), lastGoodDocument()));
+        EXPECT_FALSE(QImage(QString::fromStdString(c->trayIconFile)).isNull());
+        EXPECT_THAT(test::readFile(c->trayHintFile), testing::Not(testing::IsEmpty()));
+        for (const std::string pie : {"peak.png", "offpeak.png"})
+            EXPECT_FALSE(QImage(QString::fromStdString(c->htmlFolder + pie)).isNull()) << pie;
+        EXPECT_TRUE(
+            QJsonDocument::fromJson(QByteArray::fromStdString(test::readFile(c->statusFile)))
+                .isObject());
+    }
+
+    // A cycle as the program's worker runs it, with what it told the diagnostic sink.
+    std::pair<bool, std::string> cycle() {
+        test::DebugCapture debug;
+        const bool done = runPollCycle(*c);
+        std::string said;
+        for (const std::string& line : debug.lines())
+            said += line + "\n";
+        return {done, said};
+    }
+
+    // Makes the next start of the program poll at once.
+    void dueForPoll() { c->setUpdateTime(runtime::now() - 1.0 / 24); }
+
+    bool registered() const {
+        return platform::readInstanceRecord("zintra.vantle." + platform::userName(), VANTLE_PROGRAM)
+                   .processId != 0;
+    }
+
+    void quit(test::SimProcess& program) {
+        test::SimProcess ending(VANTLE_PROGRAM, {"-quit"});
+        EXPECT_EQ(ending.wait(10s), 0);
+        EXPECT_EQ(program.wait(15s), 0) << program.errors();
+    }
+};
+
+struct DiskFault {
+    const char* name;
+    std::function<void(FaultTest&, const Tconfiguration&)> strike, clear;
+    const char* said;    // in the failed cycle's diagnostic line
+    bool beforeAnyWrite; // the cycle fails before it replaces any file
+};
+
+class DiskFaultTest : public FaultTest {
+protected:
+    void SetUp() override {
+        if (!Mounts::available())
+            GTEST_SKIP() << "mounting a file system needs root here";
+        // The data folder on a small disk of its own, the pictures' folder on another.
+        const std::string data = home.dataHome() + "vantle/";
+        mounts.tmpfs(data, 1 << 20);
+        mounts.tmpfs(data + "html/", 128 << 10);
+    }
+};
+
+} // namespace
+
+// The data folder made read-only, its disk full, the pictures' disk full: the cycle fails with
+// the system's reason, the tray keeps the last icon and hint, no file is torn, and the cycle
+// after the fault has cleared succeeds.
+TEST_F(DiskFaultTest, ACycleOnAFaultyDiskLosesNothingAndTheNextOneRecovers) {
+    const DiskFault faults[] = {
+        {"read-only data folder",
+         [](FaultTest&, const Tconfiguration& conf) { Mounts::setReadOnly(conf.dataFolder, true); },
+         [](FaultTest&, const Tconfiguration& conf) {
+             Mounts::setReadOnly(conf.dataFolder, false);
+         },
+         "Read-only file system", true},
+        {"full data disk", [](FaultTest&, const Tconfiguration& conf) { fill(conf.dataFolder); },
+         [](FaultTest&, const Tconfiguration& conf) { fs::remove(conf.dataFolder + "filler"); },
+         "No space left on device", true},
+        {"full pictures' disk",
+         [](FaultTest&, const Tconfiguration& conf) { fill(conf.htmlFolder); },
+         [](FaultTest&, const Tconfiguration& conf) { fs::remove(conf.htmlFolder + "filler"); },
+         "No space left on device", false},
+    };
+    setUpAccount();
+    for (const DiskFault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        const Files before = saved();
+        fault.strike(*this, *c);
+        const auto [done, said] = cycle();
+        EXPECT_FALSE(done);
+        EXPECT_THAT(said, HasSubstr(fault.said));
+        const Files after = saved();
+        if (fault.beforeAnyWrite) {
+            EXPECT_THAT(changed(before, after), testing::IsEmpty());
+        } else {
+            // The pictures and the status document stay as they were, consistent with each other.
+            for (const std::string& file :
+                 {c->htmlFolder + "peak.png", c->htmlFolder + "offpeak.png", c->statusFile})
+                EXPECT_EQ(after.at(file), before.at(file)) << file;
+        }
+        fault.clear(*this, *c);
+        expectWhole();
+        const auto [recovered, saidAfter] = cycle();
+        EXPECT_TRUE(recovered) << saidAfter;
+        expectWhole();
+        // No temporary file of a failed write is left.
+        EXPECT_EQ(saved().size(), before.size());
+    }
+}
+
+namespace {
+
+struct BadSettings {
+    const char* name;
+    std::function<void(const std::string& file)> make;
+};
+
+} // namespace
+
+// The settings file replaced by a folder, by garbage, or truncated to nothing: the program
+// still starts, says which file it could not read, asks for the account (it has none) and
+// leaves the file and every stored usage file as they were; once the account is given again,
+// it polls.
+TEST_F(FaultTest, BadSettingsNeverStopTheProgramAndAreLeftForTheUser) {
+    const BadSettings cases[] = {
+        {"a folder",
+         [](const std::string& file) {
+             fs::remove(file);
+             fs::create_directories(file + "/inside");
+         }},
+        {"garbage", [](const std::string& file) { test::writeFile(file, "\x01\xfe<conf><acc"); }},
+        {"truncated to nothing", [](const std::string& file) { test::writeFile(file, ""); }},
+    };
+    setUpAccount();
+    for (const BadSettings& bad : cases) {
+        SCOPED_TRACE(bad.name);
+        bad.make(c->configFile);
+        const std::string damaged =
+            fs::is_directory(c->configFile) ? std::string() : test::readFile(c->configFile);
+        const Files before = saved();
+        {
+            test::SimProcess program(VANTLE_PROGRAM, {});
+            ASSERT_TRUE(eventually([&] { return registered(); })) << program.errors();
+            EXPECT_TRUE(eventually([&] {
+                return program.errors().find(c->configFile) != std::string::npos;
+            })) << program.errors();
+            quit(program);
+        }
+        EXPECT_THAT(changed(before, saved()), testing::IsEmpty());
+        EXPECT_EQ(fs::is_directory(c->configFile), std::string(bad.name) == "a folder");
+        if (!fs::is_directory(c->configFile)) {
+            EXPECT_EQ(test::readFile(c->configFile), damaged);
+        }
+
+        // The user answers the dialog again; a folder in the way has to go first. A file that
+        // could not be read is kept aside.
+        if (fs::is_directory(c->configFile)) {
+            test::DebugCapture debug;
+            c->save();
+            EXPECT_THAT(testing::PrintToString(debug.lines()), HasSubstr(c->configFile));
+            fs::remove_all(c->configFile);
+        } else {
+            c->save();
+            EXPECT_EQ(test::readFile(c->configFile + ".corrupt"), damaged);
+        }
+        saveAccount(); // the stand-in's endpoint was in the lost file
+        expectWhole();
+        dueForPoll();
+        const std::size_t asked = requests();
+        test::SimProcess program(VANTLE_PROGRAM, {});
+        EXPECT_TRUE(eventually([&] { return requests() > asked; })) << program.errors();
+        quit(program);
+    }
+}
+
+namespace {
+
+struct BadDocuments {
+    const char* name;
+    std::function<void(const std::string& current, const std::string& lastGood)> damage;
+};
+
+} // namespace
+
+// Stored usage documents damaged on disk: the next cycle replaces them. When the provider then
+// answers with an error, the cycle needs the last good document: it fails naming that file, the
+// tray keeps what it showed, and the cycle after it recovers.
+TEST_F(FaultTest, DamagedStoredDocumentsAreReplacedByTheNextCycle) {
+    const BadDocuments cases[] = {
+        {"current is garbage",
+         [](const std::string& current, const std::string&) {
+             test::writeFile(current, "\x89PNG not a document");
+         }},
+        {"last good cut in half",
+         [](const std::string&, const std::string& lastGood) {
+             const std::string text = test::readFile(lastGood);
+             test::writeFile(lastGood, text.substr(0, text.size() / 2));
+         }},
+        {"both truncated to nothing",
+         [](const std::string& current, const std::string& lastGood) {
+             test::writeFile(current, "");
+             test::writeFile(lastGood, "");
+         }},
+    };
+    // The provider answers the third request with an error, every other one with the usage.
+    setUpAccount({"--fault", "error@3"});
+    for (const BadDocuments& bad : cases) {
+        SCOPED_TRACE(bad.name);
+        bad.damage(currentDocument(), lastGoodDocument());
+        const Files before = saved();
+        const auto [done, said] = cycle();
+        if (requests() == 3) {
+            // The error answer and a damaged last good document.
+            EXPECT_FALSE(done);
+            EXPECT_THAT(said, HasSubstr(lastGoodDocument()));
+            for (const std::string& file : {c->trayIconFile, c->trayHintFile, c->statusFile})
+                EXPECT_EQ(saved().at(file), before.at(file)) << file;
+            const auto [recovered, saidAfter] = cycle();
+            EXPECT_TRUE(recovered) << saidAfter;
+        } else {
+            EXPECT_TRUE(done) << said;
+        }
+        expectWhole();
+    }
+    EXPECT_EQ(requests(), 5u);
+}
+
+// SIGKILL while the program waits for the provider's answer: the stored data and the settings
+// are untouched, the instance record left behind does not refuse the next start, and that start
+// polls and writes whole files.
+TEST_F(FaultTest, AProgramKilledInTheMiddleOfACycleStartsAgainAndRecovers) {
+    setUpAccount({"--fault", "stall@2"});
+    dueForPoll();
+    const Files before = saved();
+    {
+        test::SimProcess program(VANTLE_PROGRAM, {});
+        ASSERT_TRUE(eventually([&] { return requests() == 2; })) << program.errors();
+        EXPECT_THAT(test::readFile(simLog), HasSubstr("stalled"));
+        program.signal(SIGKILL);
+        program.wait(10s);
+    }
+    EXPECT_THAT(changed(before, saved()), testing::IsEmpty());
+    EXPECT_FALSE(registered()); // the record is there, but names a process that is gone
+    const auto statusTime = fs::last_write_time(c->statusFile);
+    test::SimProcess next(VANTLE_PROGRAM, {});
+    EXPECT_TRUE(eventually([&] { return registered(); })) << next.errors();
+    EXPECT_TRUE(eventually([&] { return fs::last_write_time(c->statusFile) != statusTime; }))
+        << next.errors();
+    quit(next);
+    EXPECT_EQ(requests(), 3u);
+    expectWhole();
+    EXPECT_THAT(crashReports(), testing::IsEmpty());
+}
+
+// SIGKILL at random moments of whole cycles (vantlectl poll is the program's cycle in a process
+// of its own): after each kill every file reads whole, and a last cycle succeeds.
+TEST_F(FaultTest, CyclesKilledAtRandomMomentsNeverLeaveATornFile) {
+    setUpAccount();
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE(round);
+        test::SimProcess poll(VANTLECTL, {"poll"});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
+        poll.signal(SIGKILL);
+        poll.wait(10s);
+        expectWhole();
+    }
+    const test::CommandRun last = test::runCommand(std::string(VANTLECTL) + " poll 2>&1");
+    EXPECT_EQ(last.status, 0) << last.output;
+    expectWhole();
+}
+
+// SIGKILL in the middle of saving the settings, over and over: the program then starts with
+// the account (old or new password), without asking, and polls with it.
+TEST_F(FaultTest, AProgramStartsWithTheAccountAfterAKilledSave) {
+    setUpAccount();
+    for (int round = 0; round < 8; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            for (int i = 0;; ++i) {
+                c->password = i % 2 ? "demo" : "a much longer password than the first";
+                c->save();
+            }
+        }
+        ::usleep(static_cast<useconds_t>(2000 + round * 1500));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+    }
+    Tconfiguration reader{VANTLE_PROGRAM};
+    reader.load();
+    EXPECT_EQ(reader.username, "demo");
+    EXPECT_THAT(reader.password, testing::AnyOf("demo", "a much longer password than the first"));
+    dueForPoll();
+    test::SimProcess program(VANTLE_PROGRAM, {});
+    EXPECT_TRUE(eventually([&] { return requests() == 2; })) << program.errors();
+    EXPECT_THAT(test::readFile(simLog), HasSubstr("username=demo"));
+    quit(program);
+}
+
+// Two cycles at once, round after round, while a reader keeps reading the tray's files as the
+// tray window does: it never finds a torn or missing file, and no temporary file is left.
+TEST_F(FaultTest, OverlappingCyclesNeverTearAFile) {
+    setUpAccount();
+    const std::size_t fileCount = saved().size();
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0}, reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            try {
+                const QByteArray json = QByteArray::fromStdString(test::readFile(c->statusFile));
+                const QByteArray icon = QByteArray::fromStdString(test::readFile(c->trayIconFile));
+                if (!QJsonDocument::fromJson(json).isObject() ||
+                    QImage::fromData(icon, "ICO").isNull() ||
+                    test::readFile(c->trayHintFile).empty())
+                    ++torn;
+            } catch (const std::exception&) {
+                ++torn;
+            }
+            ++reads;
+        }
+    });
+    for (int round = 0; round < 6; ++round) {
+        test::SimProcess first(VANTLECTL, {"poll"}), second(VANTLECTL, {"poll"});
+        EXPECT_EQ(first.wait(20s), 0) << first.errors();
+        EXPECT_EQ(second.wait(20s), 0) << second.errors();
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0) << "of " << reads << " reads";
+    expectWhole();
+    EXPECT_EQ(saved().size(), fileCount);
+}
