@@ -16,8 +16,13 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET)
 
+# The debug build's tests, then the same tests built with AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 test: build
 	@ctest --preset $(PRESET)
+ifeq ($(PRESET),debug)
+	@$(MAKE) --no-print-directory asan
+endif
 
 # The program against a local stand-in for the provider, with a demo profile in the build folder:
 # on a desktop in the notification area; without a display under an X server of its own, with
