@@ -195,6 +195,18 @@ bool matchSet(std::string_view mask, std::size_t& i, char c, bool& matched) {
     return true;
 }
 
+// The old bytes are overwritten where they are; a reader may see a part.
+void writeInPlace(std::string_view text, const std::string& path) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        throw streamError("Cannot create file", path, errno);
+    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+        std::fflush(file.get()) != 0)
+        throw streamError("Cannot write file", path, errno);
+    if (std::fclose(file.release()) != 0)
+        throw streamError("Cannot write file", path, errno);
+}
+
 } // namespace
 
 TDateTime FileModifiedTime(const std::string& path) {
@@ -263,6 +275,8 @@ void WriteFileText(std::string_view text, const std::string& path) {
         if (fd < 0 && errno != EEXIST)
             break;
     }
+    if (fd < 0 && errno == EACCES && fs::is_regular_file(path, ec))
+        return writeInPlace(text, path); // a folder that is closed to new files
     if (fd < 0)
         throw streamError("Cannot create file", path, errno);
     struct Cleanup {

@@ -11,7 +11,9 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <grp.h>
 #include <memory>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -163,6 +165,43 @@ TEST(WriteFileText, OverlappingWritersNeverLeaveAPartOrNothingForAReader) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
                             std::filesystem::directory_iterator()),
               1);
+}
+
+// A folder closed to new files, holding a file its user may write: the file is rewritten in
+// place. Checked as an ordinary user, for whom folder permissions hold.
+TEST(WriteFileText, AFileInAFolderClosedToNewFilesIsRewrittenInPlace) {
+    test::TempDir dir;
+    const std::string folder = dir.path() + "closed/";
+    const std::string file = folder + "out.txt";
+    WriteFileText("old content", file);
+    std::filesystem::permissions(file, std::filesystem::perms::all &
+                                           ~(std::filesystem::perms::owner_exec |
+                                             std::filesystem::perms::group_exec |
+                                             std::filesystem::perms::others_exec));
+    std::filesystem::permissions(
+        folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                    std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                    std::filesystem::perms::others_exec);
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    const bool root = ::geteuid() == 0;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+            _exit(2);
+        try {
+            WriteFileText("new", file);
+        } catch (const Error& e) {
+            std::fprintf(stderr, "%s\n", e.what());
+            _exit(3);
+        }
+        _exit(ReadFileText(file) == "new" ? 0 : 4);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(IsSameFile, IgnoresLetterCaseAndResolvesRelativeForms) {
