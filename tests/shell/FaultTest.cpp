@@ -225,7 +225,7 @@ protected:
 
 struct DiskFault {
     const char* name;
-    std::function<void(FaultTest&, const Tconfiguration&)> strike, clear;
+    std::function<void(const Tconfiguration&)> strike, clear;
     const char* said;    // in the failed cycle's diagnostic line
     bool beforeAnyWrite; // the cycle fails before it replaces any file
 };
@@ -250,24 +250,21 @@ protected:
 TEST_F(DiskFaultTest, ACycleOnAFaultyDiskLosesNothingAndTheNextOneRecovers) {
     const DiskFault faults[] = {
         {"read-only data folder",
-         [](FaultTest&, const Tconfiguration& conf) { Mounts::setReadOnly(conf.dataFolder, true); },
-         [](FaultTest&, const Tconfiguration& conf) {
-             Mounts::setReadOnly(conf.dataFolder, false);
-         },
+         [](const Tconfiguration& conf) { Mounts::setReadOnly(conf.dataFolder, true); },
+         [](const Tconfiguration& conf) { Mounts::setReadOnly(conf.dataFolder, false); },
          "Read-only file system", true},
-        {"full data disk", [](FaultTest&, const Tconfiguration& conf) { fill(conf.dataFolder); },
-         [](FaultTest&, const Tconfiguration& conf) { fs::remove(conf.dataFolder + "filler"); },
+        {"full data disk", [](const Tconfiguration& conf) { fill(conf.dataFolder); },
+         [](const Tconfiguration& conf) { fs::remove(conf.dataFolder + "filler"); },
          "No space left on device", true},
-        {"full pictures' disk",
-         [](FaultTest&, const Tconfiguration& conf) { fill(conf.htmlFolder); },
-         [](FaultTest&, const Tconfiguration& conf) { fs::remove(conf.htmlFolder + "filler"); },
+        {"full pictures' disk", [](const Tconfiguration& conf) { fill(conf.htmlFolder); },
+         [](const Tconfiguration& conf) { fs::remove(conf.htmlFolder + "filler"); },
          "No space left on device", false},
     };
     setUpAccount();
     for (const DiskFault& fault : faults) {
         SCOPED_TRACE(fault.name);
         const Files before = saved();
-        fault.strike(*this, *c);
+        fault.strike(*c);
         const auto [done, said] = cycle();
         EXPECT_FALSE(done);
         EXPECT_THAT(said, HasSubstr(fault.said));
@@ -280,7 +277,7 @@ TEST_F(DiskFaultTest, ACycleOnAFaultyDiskLosesNothingAndTheNextOneRecovers) {
                  {c->htmlFolder + "peak.png", c->htmlFolder + "offpeak.png", c->statusFile})
                 EXPECT_EQ(after.at(file), before.at(file)) << file;
         }
-        fault.clear(*this, *c);
+        fault.clear(*c);
         expectWhole();
         const auto [recovered, saidAfter] = cycle();
         EXPECT_TRUE(recovered) << saidAfter;
