@@ -15,6 +15,7 @@
 #include <memory>
 #include <system_error>
 #include <unistd.h>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -195,16 +196,21 @@ bool matchSet(std::string_view mask, std::size_t& i, char c, bool& matched) {
     return true;
 }
 
-// The old bytes are overwritten where they are; a reader may see a part.
-void writeInPlace(std::string_view text, const std::string& path) {
-    File file(std::fopen(path.c_str(), "wb"));
-    if (!file)
-        throw streamError("Cannot create file", path, errno);
+// Writes the bytes and closes the file; failures name path.
+void writeAndClose(File file, std::string_view text, const std::string& path) {
     if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
         std::fflush(file.get()) != 0)
         throw streamError("Cannot write file", path, errno);
     if (std::fclose(file.release()) != 0)
         throw streamError("Cannot write file", path, errno);
+}
+
+// The old bytes are overwritten where they are; a reader may see a part.
+void writeInPlace(std::string_view text, const std::string& path) {
+    File file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        throw streamError("Cannot create file", path, errno);
+    writeAndClose(std::move(file), text, path);
 }
 
 } // namespace
@@ -292,11 +298,7 @@ void WriteFileText(std::string_view text, const std::string& path) {
         ::close(fd);
         throw streamError("Cannot create file", path, code);
     }
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0)
-        throw streamError("Cannot write file", path, errno);
-    if (std::fclose(file.release()) != 0)
-        throw streamError("Cannot write file", path, errno);
+    writeAndClose(std::move(file), text, path);
     if (::rename(temporary.c_str(), path.c_str()) != 0)
         throw streamError("Cannot create file", path, errno);
     cleanup.name = nullptr;
