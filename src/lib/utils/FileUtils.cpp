@@ -2,20 +2,18 @@
 
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
+#include "platform/durableFile.h"
 #include "platform/fileRemoval.h"
 #include "platform/userFolders.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <system_error>
-#include <unistd.h>
-#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -196,21 +194,16 @@ bool matchSet(std::string_view mask, std::size_t& i, char c, bool& matched) {
     return true;
 }
 
-// Writes the bytes and closes the file; failures name path.
-void writeAndClose(File file, std::string_view text, const std::string& path) {
-    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-        std::fflush(file.get()) != 0)
-        throw streamError("Cannot write file", path, errno);
-    if (std::fclose(file.release()) != 0)
-        throw streamError("Cannot write file", path, errno);
-}
-
 // The old bytes are overwritten where they are; a reader may see a part.
 void writeInPlace(std::string_view text, const std::string& path) {
     File file(std::fopen(path.c_str(), "wb"));
     if (!file)
         throw streamError("Cannot create file", path, errno);
-    writeAndClose(std::move(file), text, path);
+    if (std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+        std::fflush(file.get()) != 0)
+        throw streamError("Cannot write file", path, errno);
+    if (std::fclose(file.release()) != 0)
+        throw streamError("Cannot write file", path, errno);
 }
 
 } // namespace
@@ -270,38 +263,26 @@ void WriteFileText(std::string_view text, const std::string& path) {
     if (ec)
         throw Error("Cannot create file \"" + path + "\". " + ec.message());
 
-    // The bytes go to a file of this writer's own beside the path, renamed over it once whole:
-    // a reader, a second writer or a full disk never leaves the path torn, empty or missing.
-    static std::atomic<std::uint32_t> serial{0};
-    std::string temporary;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
+    // Readers, a second writer or a full disk never leave the path torn, empty or missing. The
+    // outputs are made again every cycle, so they are not flushed to disk.
+    std::optional<platform::TreplacementFile> file;
+    try {
+        file.emplace(path);
+    } catch (const std::system_error& e) {
+        if (e.code() == std::errc::permission_denied && fs::is_regular_file(path, ec))
+            return writeInPlace(text, path); // a folder that is closed to new files
+        throw streamError("Cannot create file", path, e.code().value());
     }
-    if (fd < 0 && errno == EACCES && fs::is_regular_file(path, ec))
-        return writeInPlace(text, path); // a folder that is closed to new files
-    if (fd < 0)
-        throw streamError("Cannot create file", path, errno);
-    struct Cleanup {
-        const std::string* name;
-        ~Cleanup() {
-            if (name != nullptr)
-                ::unlink(name->c_str());
-        }
-    } cleanup{&temporary};
-    File file(::fdopen(fd, "wb"));
-    if (!file) {
-        const int code = errno;
-        ::close(fd);
-        throw streamError("Cannot create file", path, code);
+    try {
+        file->write(text);
+    } catch (const std::system_error& e) {
+        throw streamError("Cannot write file", path, e.code().value());
     }
-    writeAndClose(std::move(file), text, path);
-    if (::rename(temporary.c_str(), path.c_str()) != 0)
-        throw streamError("Cannot create file", path, errno);
-    cleanup.name = nullptr;
+    try {
+        file->commit(false);
+    } catch (const std::system_error& e) {
+        throw streamError("Cannot create file", path, e.code().value());
+    }
 }
 
 bool DeleteFile(const std::string& path) {
