@@ -23,11 +23,6 @@ TEST(FirstStartLiveTest, AsksVerifiesShowsTheIconAndOpensTheStatusWindow) {
     test::XSession x;
     if (!x.started())
         GTEST_SKIP() << x.why();
-    // The browser engine as root needs its sandbox off; no traffic of its own.
-    test::ScopedEnv sandbox("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    test::ScopedEnv flags("QTWEBENGINE_CHROMIUM_FLAGS",
-                          "--disable-gpu --disable-background-networking "
-                          "--disable-component-update --no-first-run --no-proxy-server");
     test::RunningSim sim(VANTLE_SIM, {"--static"});
     Tconfiguration c{VANTLE_PROGRAM}; // its load records the program's build, as the program's does
     // Only where the provider is: no account yet.

@@ -148,6 +148,15 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
+void useOffscreenBrowserEngine() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS",
+           "--disable-gpu --disable-background-networking --disable-component-update "
+           "--disable-sync --no-first-run --no-proxy-server",
+           1);
+}
+
 std::string peImage(std::uint32_t stamp) {
     // DOS header: "MZ", then the offset of the new-format header at 60.
     std::string image(64 + 248, '\0');

@@ -95,6 +95,11 @@ struct CommandRun {
 };
 CommandRun runCommand(const std::string& command);
 
+// The offscreen platform and a browser engine without a sandbox (tests may run as root) and
+// without traffic of its own. Called before the application object exists; programs the tests
+// start inherit it.
+void useOffscreenBrowserEngine();
+
 // The text with "&", "<" and ">" written as XML entities.
 std::string xmlText(std::string_view text);
 

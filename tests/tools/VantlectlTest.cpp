@@ -1,4 +1,5 @@
 // vantlectl run as a real process, in a profile of temporary folders.
+#include "archive/ArchiveTestSupport.h"
 #include "config/configuration.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
@@ -196,53 +197,10 @@ TEST(VantlectlRender, FailuresSayWhyAndWriteNothing) {
 
 TEST(VantlectlUnzip, ListsAndExtractsWithTheProgramsReader) {
     test::ScopedUserFolders home;
-    // A stored archive whose members all hold "hello" (CRC-32 3610A686).
-    auto helloArchive = [](const std::vector<std::string>& names) {
-        auto le = [](std::string& out, std::uint32_t value, int bytes) {
-            for (int i = 0; i < bytes; ++i)
-                out += static_cast<char>((value >> (8 * i)) & 0xFF);
-        };
-        std::string zip;
-        std::string directory;
-        for (const std::string& name : names) {
-            const auto offset = static_cast<std::uint32_t>(zip.size());
-            for (std::string* record : {&zip, &directory}) {
-                const bool central = record == &directory;
-                *record += central ? "PK\x01\x02" : "PK\x03\x04";
-                if (central)
-                    le(*record, 20, 2);     // made by
-                le(*record, 10, 2);         // version needed
-                le(*record, 0, 2);          // flags
-                le(*record, 0, 2);          // method: stored
-                le(*record, 0, 4);          // time and date
-                le(*record, 0x3610A686, 4); // CRC-32
-                le(*record, 5, 4);          // compressed size
-                le(*record, 5, 4);          // uncompressed size
-                le(*record, static_cast<std::uint32_t>(name.size()), 2);
-                le(*record, 0, 2); // extra field length
-                if (central) {
-                    le(*record, 0, 2);      // comment length
-                    le(*record, 0, 2);      // disk number start
-                    le(*record, 0, 2);      // internal attributes
-                    le(*record, 0, 4);      // external attributes
-                    le(*record, offset, 4); // local header offset
-                }
-                *record += name;
-            }
-            zip += "hello";
-        }
-        const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
-        zip += directory + "PK\x05\x06";
-        le(zip, 0, 4);                                                  // disk numbers
-        le(zip, static_cast<std::uint32_t>(names.size() * 0x10001), 4); // entries
-        le(zip, static_cast<std::uint32_t>(directory.size()), 4);
-        le(zip, directoryOffset, 4);
-        le(zip, 0, 2); // comment length
-        return zip;
-    };
     test::TempDir dir;
     const std::string zip = dir.file("page.zip");
-    test::writeFile(zip, helloArchive({"Status.html", "Sub/Note.txt"}));
+    test::writeFile(zip, test::buildZip({test::storedMember("Status.html", "hello"),
+                                         test::storedMember("Sub/Note.txt", "hello")}));
 
     Outcome run = vantlectl("unzip --list " + zip);
     EXPECT_EQ(run.status, 0) << run.output;
