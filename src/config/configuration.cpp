@@ -10,9 +10,13 @@
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
 #include "platform/autostart.h"
+#include "platform/durableFile.h"
+#include "platform/fileRemoval.h"
+#include "platform/privateFolder.h"
 #include "platform/programFile.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace vantle {
@@ -28,11 +32,25 @@ std::string runningProgram() {
     }
 }
 
+// The folders hold the account's data: those made here are the user's only.
 void createFolder(const std::string& folder) {
+    try {
+        platform::createPrivateFolders(folder);
+    } catch (const std::system_error& e) {
+        throw Error("Cannot create folder \"" + folder + "\". " + e.code().message());
+    }
+}
+
+// The file's bytes, or nothing when it cannot be read as a file.
+std::optional<std::string> existingBytes(const std::string& path) {
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec)
-        throw Error("Cannot create folder \"" + folder + "\". " + ec.message());
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    try {
+        return ReadFileText(path);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -58,8 +76,7 @@ Tconfiguration::Tconfiguration(std::string programFile)
     : exePath(std::filesystem::absolute(programFile).lexically_normal().string())
     , settingsFolder(SpecialFolderPath(TCSIDL::APPDATA, {TCSIDLFlag::dontUnexpand}) +
                      ProgramFolderName)
-    , dataFolder(SpecialFolderPath(TCSIDL::LOCAL_APPDATA, {TCSIDLFlag::dontUnexpand}) +
-                 ProgramFolderName)
+    , dataFolder(programDataFolder())
     , configFile(settingsFolder + "configuration.xml")
     , trayIconFile(dataFolder + "startbar.ico")
     , trayHintFile(dataFolder + "startbar.txt")
@@ -69,19 +86,46 @@ Tconfiguration::Tconfiguration(std::string programFile)
     createFolder(settingsFolder);
     createFolder(dataFolder);
     createFolder(htmlFolder);
-    // Every construction unpacks the page of the running build.
-    installStatusPage();
+    // Every construction makes sure the page of the running build is there. A folder that
+    // takes no files (read-only, full) leaves the page that is there: the program still runs.
+    try {
+        installStatusPage();
+    } catch (const std::exception& e) {
+        installProblem_ = e.what();
+        runtime::outputDebugString(installProblem_);
+    }
+}
+
+std::string programDataFolder() {
+    return SpecialFolderPath(TCSIDL::LOCAL_APPDATA, {TCSIDLFlag::dontUnexpand}) + ProgramFolderName;
 }
 
 void Tconfiguration::installStatusPage() const {
     Tunzip archive(statusPageArchive());
-    archive.extractAll(htmlFolder);
+    for (const std::string& member : archive.names()) {
+        TmemoryTarget bytes;
+        archive.extractToStream(member, bytes);
+        const std::string path = Tunzip::memberPath(htmlFolder, member);
+        // Unchanged files are not written: a start never tears the page, and a read-only
+        // folder holding the right page is no failure.
+        if (existingBytes(path) == bytes.data)
+            continue;
+        try {
+            platform::TreplacementFile file(path);
+            file.write(bytes.data);
+            file.commit(false);
+        } catch (const std::system_error& e) {
+            throw Error("Cannot create file \"" + path + "\". " + e.code().message());
+        }
+    }
 }
 
 void Tconfiguration::resetAccountData() {
-    for (const std::string& folder : {htmlFolder, dataFolder})
-        for (const std::string& entry : ListFiles(folder))
-            DeleteFile(entry);
+    // Entry by entry in the folders themselves: a link in place of "html" would otherwise take
+    // the deletions to wherever it points.
+    platform::removeFilesIn(htmlFolder);
+    platform::removeFilesIn(dataFolder);
+    createFolder(htmlFolder);
     setUpdateTime(NeverUpdated);
     installStatusPage();
 }

@@ -24,10 +24,16 @@ std::string encodeStoredPassword(std::string_view password);
 // The inverse; raises Error when the text is not Base64 or does not decipher under the key.
 std::string decodeStoredPassword(std::string_view stored);
 
+// The folder of the generated and downloaded files, as every configuration object names it,
+// without creating it. Raises Error when the user's folders are unknown.
+std::string programDataFolder();
+
 class Tconfiguration {
 public:
-    // Resolves the folders and creates them with their missing parents; raises Error with the
-    // system's message and the path when that fails.
+    // Resolves the folders and creates them with their missing parents (those it creates
+    // readable by the user only); raises Error with the system's message and the path when
+    // that fails. Then installs the status page; a failure there does not fail construction
+    // (see installProblem).
     Tconfiguration();
     // The same, for a tool that acts for the program stored at programFile.
     explicit Tconfiguration(std::string programFile);
@@ -80,12 +86,18 @@ public:
     // Writes or removes the start-at-login entry; failures go to the debugger output.
     void setRunAtLogin(bool enabled);
 
-    // Unpacks the program's status page ("status.html", "warning.png") into htmlFolder,
-    // replacing older copies; raises the archive reader's or the file system's failure.
+    // Unpacks the program's status page ("status.html", "warning.png") into htmlFolder: each
+    // file whose bytes differ from the program's (a damaged or older copy, or none) is replaced
+    // in one step; the others are left alone. Raises the archive reader's or the file system's
+    // failure.
     void installStatusPage() const;
-    // Forgets the account's downloaded and generated data: deletes the files of htmlFolder and
-    // of dataFolder (folders such as "html" and "crashdumps" stay), resets the update time and
-    // unpacks the status page again. Failed deletions are ignored.
+    // Why construction could not install the status page (a read-only or full data folder):
+    // the files already there stay in use. Empty when it could.
+    const std::string& installProblem() const { return installProblem_; }
+    // Forgets the account's downloaded and generated data: deletes the files and links of
+    // htmlFolder and of dataFolder (folders such as "html" and "crashdumps" stay), resets the
+    // update time and unpacks the status page again. No link is followed: an "html" that is a
+    // link is itself removed and made a folder again. Failed deletions are ignored.
     void resetAccountData();
 
     // A new object, with all the effects of construction, holding this one's account, endpoint
@@ -101,6 +113,7 @@ private:
     Tconfiguration(const Tconfiguration&) = default;
 
     std::int32_t pollInterval_ = 0;
+    std::string installProblem_;
 };
 
 } // namespace vantle

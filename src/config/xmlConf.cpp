@@ -62,7 +62,12 @@ TxmlConf::TxmlConf(std::string fileName, Unparsable unparsable)
             if (unparsable == Unparsable::fail)
                 throw Error(problem);
             runtime::outputDebugString(problem + "; it is kept as " + fileName_ + ".corrupt");
-            WriteFileText(bytes, fileName_ + ".corrupt");
+            // It holds the enciphered password as the settings file did.
+            try {
+                platform::replaceFileDurably(fileName_ + ".corrupt", bytes, SettingsFileMode);
+            } catch (const std::system_error& e) {
+                throw Error(std::string("Cannot keep the settings file aside: ") + e.what());
+            }
             document_.reset();
         }
     }

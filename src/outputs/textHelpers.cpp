@@ -8,9 +8,7 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/runtime/Strings.h"
 
-#include <cmath>
 #include <filesystem>
-#include <limits>
 #include <system_error>
 
 namespace vantle {
@@ -31,17 +29,6 @@ void appendPart(std::string& out, std::uint32_t count, const char* singular, con
     out += ' ';
     out += chooseText(count == 1, singular, plural);
     out += ", ";
-}
-
-// Whole minutes from earlier to later; 0 when later is not after earlier (or either is NaN).
-std::uint32_t wholeMinutesBetween(TDateTime earlier, TDateTime later) {
-    const double days = later - earlier;
-    if (!(days > 0.0))
-        return 0;
-    // Round to the millisecond first so that 90 minutes held as a day fraction is not 89.999...
-    const double minutes = std::floor(std::round(days * 86400000.0) / 60000.0);
-    constexpr auto most = std::numeric_limits<std::uint32_t>::max();
-    return minutes >= static_cast<double>(most) ? most : static_cast<std::uint32_t>(minutes);
 }
 
 } // namespace
@@ -119,7 +106,7 @@ std::string updatedText(const Tconfiguration& configuration) {
     const TDateTime updated = configuration.updateTime();
     if (!(updated > LatestUnsetUpdateTime))
         return "";
-    const std::uint32_t minutes = wholeMinutesBetween(updated, runtime::now());
+    const std::uint32_t minutes = runtime::wholeMinutesBetween(updated, runtime::now());
     return "Updated " + runtime::asciiLowerCase(durationText(minutes)) + " ago";
 }
 

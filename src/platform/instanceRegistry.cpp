@@ -1,14 +1,14 @@
 #include "instanceRegistry.h"
 
 #include "durableFile.h"
+#include "privateFolder.h"
+#include "userFolders.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <vector>
@@ -66,16 +66,8 @@ std::string instanceFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     const std::string folder = runtime != nullptr && runtime[0] == '/'
                                    ? std::string(runtime) + "/vantle"
-                                   : "/tmp/vantle-" + std::to_string(getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        throw std::system_error(errno, std::generic_category(), "cannot create " + folder);
-    // In /tmp another user could have made the folder first: use it only if it is ours alone.
-    struct stat st {};
-    if (::lstat(folder.c_str(), &st) != 0)
-        throw std::system_error(errno, std::generic_category(), "cannot read " + folder);
-    if (!S_ISDIR(st.st_mode) || st.st_uid != getuid() || (st.st_mode & 077) != 0)
-        throw std::system_error(EPERM, std::generic_category(),
-                                folder + " is not a private folder of this user");
+                                   : cacheHome() + "/vantle/run";
+    ensureOwnPrivateFolder(folder);
     return folder;
 }
 

@@ -19,8 +19,10 @@ struct InstanceRecord {
 // The account name of the user running this process (at most 256 characters).
 std::string userName();
 
-// $XDG_RUNTIME_DIR/vantle, else /tmp/vantle-<uid>; created with mode 0700 when missing. Raises
-// std::system_error when it cannot be created, or when it is not the user's own folder.
+// $XDG_RUNTIME_DIR/vantle, else $XDG_CACHE_HOME/vantle/run (~/.cache/vantle/run): never a
+// shared place another user could take first. Created with mode 0700 when missing, narrowed
+// to 0700 when the user's own. Raises std::system_error when it cannot be created or when it
+// is not the user's own folder.
 std::string instanceFolder();
 
 // The record of an entry; (0, 0) when there is none, or when its process no longer exists or

@@ -46,4 +46,8 @@ std::string dataHome() {
     return baseFolder("XDG_DATA_HOME", "/.local/share");
 }
 
+std::string cacheHome() {
+    return baseFolder("XDG_CACHE_HOME", "/.cache");
+}
+
 } // namespace vantle::platform

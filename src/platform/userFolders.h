@@ -10,6 +10,8 @@ namespace vantle::platform {
 // std::runtime_error when the home folder is unknown.
 std::string configHome();
 std::string dataHome();
+// $XDG_CACHE_HOME, else ~/.cache, under the same rules.
+std::string cacheHome();
 
 // $HOME, else the account's home from the password database.
 std::string homeFolder();

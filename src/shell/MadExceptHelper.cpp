@@ -1,9 +1,10 @@
 #include "MadExceptHelper.h"
 
+#include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
-#include "platform/programFile.h"
+#include "platform/privateFolder.h"
 
 #include <cerrno>
 #include <cmath>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <system_error>
 #include <vector>
 
 namespace vantle {
@@ -32,9 +34,12 @@ std::string withSeparator(std::string folder) {
     return folder;
 }
 
-std::string programFolder() {
+// Where the program keeps its reports while it runs, known before any configuration exists:
+// a failure at start leaves its report there too, and nothing lands beside the program file.
+// Empty when the user's folders are unknown.
+std::string dataCrashFolder() {
     try {
-        return withSeparator(fs::path(platform::programPath()).parent_path().string());
+        return programDataFolder() + "crashdumps";
     } catch (const std::exception&) {
         return "";
     }
@@ -74,7 +79,7 @@ TmadExcept& TmadExcept::instance() {
 
 TmadExcept::TmadExcept() {
     crash::install();
-    setCrashFolder(programFolder() + "Crash Dumps");
+    setCrashFolder(dataCrashFolder());
 }
 
 TmadExcept::~TmadExcept() {
@@ -114,10 +119,12 @@ std::string TmadExcept::reportFolder() const {
 
 std::string TmadExcept::saveReport(const std::string& text) {
     const std::string folder = reportFolder();
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec)
-        throw Error("Cannot create folder \"" + folder + "\". " + ec.message());
+    try {
+        // Reports quote failures that may name the account: the user's only.
+        platform::createPrivateFolders(folder);
+    } catch (const std::system_error& e) {
+        throw Error("Cannot create folder \"" + folder + "\". " + e.code().message());
+    }
 
     const TDateTime now = runtime::now();
     const std::string stem = folder + runtime::formatDateTime("yyyy-mm-dd hhnnss", now);

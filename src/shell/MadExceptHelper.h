@@ -19,7 +19,7 @@ public:
     using TmessageBox = std::function<void(const std::string& message)>;
 
     // The single instance, made on the first call: the engine installed, no handler, the crash
-    // folder the program file's folder + "Crash Dumps".
+    // folder the data folder's "crashdumps" (none when the user's folders are unknown).
     static TmadExcept& instance();
 
     TmadExcept(const TmadExcept&) = delete;

@@ -1,12 +1,12 @@
 // vantle: the notification-area meter of a broadband account's monthly quota.
 #include "MadExceptHelper.h"
 #include "SingleInstance.h"
+#include "commandLine.h"
 #include "crashEngine.h"
+#include "dataFolderLock.h"
 #include "main_form.h"
 
-#include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
-#include "lib/utils/FileUtils.h"
 #include "platform/systemLog.h"
 #include "ui/VCLutils.h"
 #include "usage/httpClient.h"
@@ -17,10 +17,15 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
 
 using namespace vantle;
 
 namespace {
+
+constexpr int PollEndMs = 2000;
 
 // An exception leaving an event handler would otherwise end the program unreported.
 class TvantleApplication : public QApplication {
@@ -52,6 +57,8 @@ int main(int argc, char** argv) {
     const CurlGlobal curl; // before any thread
     runtime::setDebugSink(platform::writeSystemLog);
     TmadExcept::instance().installInteractiveHandler();
+    if (const std::optional<int> status = runHeadlessSwitch(argc, argv))
+        return *status;
     // Qt::AA_ShareOpenGLContexts, which the status window's engine needs, is set as the engine
     // loads: set here it would load the software OpenGL stack at start.
     TvantleApplication application(argc, argv);
@@ -60,24 +67,14 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("vantle");
     QApplication::setApplicationDisplayName("vantle");
     QApplication::setQuitOnLastWindowClosed(false);
-    const QStringList arguments = QApplication::arguments();
 
     TmainFrm form;
     mainFrm = &form;
     int status = 0;
     try {
-        if (arguments.size() > 2 && arguments[1] == "-dumpversion") {
-            const Tconfiguration configuration;
-            WriteFileText(configuration.versionText(), arguments[2].toStdString());
-            return 0;
-        }
         const TinstanceEntry running = SingleInstance::query(MainInstanceName);
-        if (arguments.size() > 1 && arguments[1] == "-quit") {
-            if (running.processId != 0)
-                SingleInstance::closeWindow(running);
-            return 0;
-        }
-        if (running.processId != 0) {
+        const std::unique_ptr<platform::TfolderLock> dataLock = lockDataFolder();
+        if (running.processId != 0 || dataLock->state() == platform::TfolderLock::Tstate::taken) {
             runtime::outputDebugString("vantle is already running.");
             ErrorBox("vantle is already running.");
             return 1;
@@ -92,6 +89,13 @@ int main(int argc, char** argv) {
     }
     SingleInstance::stopListening();
     SingleInstance::clearWrittenEntries();
+    // A poll still running would outlive what it uses (the application, the HTTP library): it
+    // gets a moment to finish, or ends with the process.
+    if (!form.endPolls(PollEndMs)) {
+        crash::discardDump();
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     mainFrm = nullptr;
     return status;
 }

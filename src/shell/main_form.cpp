@@ -4,12 +4,15 @@
 #include "SingleInstance.h"
 #include "crashEngine.h"
 #include "pollCycle.h"
+#include "startProblems.h"
 
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
+#include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
+#include "ui/VCLutils.h"
 #include "ui/about_form.h"
 #include "ui/config_form.h"
 #include "ui/status_form.h"
@@ -17,8 +20,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 
-#include <cmath>
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
 
 namespace vantle {
@@ -30,7 +35,11 @@ namespace {
 
 constexpr int FirstPollDelayMs = 100;
 constexpr int TrimDelayMs = 5000;
-constexpr double MinutesPerDay = 1440.0;
+// How late a poll may come after the machine slept through its time.
+constexpr int WakeCheckMs = 60000;
+constexpr double MillisecondsPerDay = 86400000.0;
+// A hint is one short line; a longer file is not one the program wrote.
+constexpr std::uintmax_t MaxHintBytes = 4096;
 
 QEvent::Type eventType(int message) {
     return static_cast<QEvent::Type>(message);
@@ -55,6 +64,8 @@ TmainFrm::TmainFrm()
     connect(&trimTimer, &QTimer::timeout, this, &TmainFrm::trimTimerTimer);
     pollTimer.setInterval(1000);
     connect(&pollTimer, &QTimer::timeout, this, &TmainFrm::pollTimerTimer);
+    wakeTimer.setInterval(WakeCheckMs);
+    connect(&wakeTimer, &QTimer::timeout, this, &TmainFrm::wakeTimerTimer);
 
     tray_->SetPopupMenu(&trayMenu);
     tray_->OnClick = [this](TzintraSysTray&, TMouseButton button, TShiftState, int, int) {
@@ -76,7 +87,9 @@ void TmainFrm::startUp() {
         configuration_ = std::make_unique<Tconfiguration>();
         configuration_->load();
     } catch (const std::exception& e) {
+        // Without its folders the program has nowhere to work; the user hears why.
         runtime::outputDebugString(e.what());
+        ErrorBox(QString::fromStdString(e.what()));
         QApplication::exit(1);
         return;
     }
@@ -98,17 +111,36 @@ void TmainFrm::startUp() {
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
     pollTimer.setInterval(FirstPollDelayMs);
     pollTimer.start();
+    pollDue_ = runtime::now() + FirstPollDelayMs / MillisecondsPerDay;
+    wakeTimer.start();
+
+    // Told once, once the icon shows and polling runs: the box waits for the user, they do not.
+    const std::string problem = dataFolderProblem(*configuration_);
+    if (!problem.empty()) {
+        runtime::outputDebugString(problem);
+        QTimer::singleShot(0, this, [problem] { ErrorBox(QString::fromStdString(problem)); });
+    }
 }
 
 void TmainFrm::reloadTray() {
+    // A damaged file is as none: the default stands in until the next poll writes it again.
     std::error_code ec;
-    if (std::filesystem::exists(configuration_->trayIconFile, ec))
-        tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconFile));
-    else
+    bool loaded = false;
+    if (std::filesystem::exists(configuration_->trayIconFile, ec)) {
+        try {
+            tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconFile));
+            loaded = true;
+        } catch (const std::exception& e) {
+            runtime::outputDebugString(e.what());
+        }
+    }
+    if (!loaded)
         tray_->SetIcon(nullptr);
     QString hint = "vantle";
     if (std::filesystem::exists(configuration_->trayHintFile, ec)) {
         try {
+            if (std::filesystem::file_size(configuration_->trayHintFile) > MaxHintBytes)
+                throw Error("The tray hint is damaged: " + configuration_->trayHintFile);
             hint = QString::fromStdString(ReadFileText(configuration_->trayHintFile));
         } catch (const std::exception& e) {
             runtime::outputDebugString(e.what());
@@ -121,22 +153,46 @@ void TmainFrm::pollTimerTimer() {
     pollTimer.stop();
     try {
         std::error_code ec;
-        const double minutes =
-            std::fabs(runtime::now() - configuration_->updateTime()) * MinutesPerDay;
+        const TDateTime now = runtime::now();
+        const TDateTime updated = configuration_->updateTime();
+        const std::uint32_t minutes =
+            runtime::wholeMinutesBetween(std::min(now, updated), std::max(now, updated));
         // A restarted program does not poll again right away; without a status document
         // there is nothing to show, so it always polls.
-        const bool recent =
-            std::filesystem::exists(configuration_->statusFile, ec) && std::trunc(minutes) < 20;
-        if (!recent) {
-            auto* worker = new TpollThread(*configuration_); // frees itself when done
-            connect(worker, &QThread::finished, worker, &QObject::deleteLater);
-            worker->start();
-        }
+        const bool recent = std::filesystem::exists(configuration_->statusFile, ec) && minutes < 20;
+        if (!recent)
+            startPoll();
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
     }
     pollTimer.setInterval(pollTimerTag);
     pollTimer.start();
+    pollDue_ = runtime::now() + pollTimerTag / MillisecondsPerDay;
+}
+
+void TmainFrm::startPoll() {
+    auto* worker = new TpollThread(*configuration_); // frees itself when done
+    connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+    std::erase_if(workers_, [](const QPointer<TpollThread>& w) { return w.isNull(); });
+    workers_.emplace_back(worker);
+    worker->start();
+}
+
+bool TmainFrm::endPolls(int milliseconds) {
+    QDeadlineTimer deadline(milliseconds);
+    for (const QPointer<TpollThread>& worker : workers_)
+        if (worker != nullptr)
+            worker->cancel();
+    for (const QPointer<TpollThread>& worker : workers_)
+        if (worker != nullptr && !worker->wait(deadline))
+            return false;
+    return true;
+}
+
+void TmainFrm::wakeTimerTimer() {
+    // The poll timer does not count time the machine slept; the wall clock does.
+    if (pollTimer.isActive() && runtime::now() >= pollDue_)
+        pollTimerTimer();
 }
 
 void TmainFrm::trimTimerTimer() {
@@ -181,7 +237,24 @@ void TmainFrm::Open1Click() {
 void TmainFrm::Configure1Click() {
     if (configuration_ == nullptr)
         return;
-    configure(*configuration_);
+    const std::string account = configuration_->username + "@" + configuration_->domain;
+    if (configure(*configuration_) &&
+        configuration_->username + "@" + configuration_->domain != account) {
+        // The figures shown belong to the account shown: the old ones go now, a poll still
+        // running for the old account writes nothing, and the new account's come with a poll
+        // at once.
+        try {
+            for (const QPointer<TpollThread>& worker : workers_)
+                if (worker != nullptr)
+                    worker->cancel();
+            if (status_ != nullptr)
+                status_->LoadStatus();
+            reloadTray();
+            startPoll();
+        } catch (const std::exception& e) {
+            runtime::outputDebugString(e.what());
+        }
+    }
     trimTimer.start();
 }
 
@@ -220,7 +293,7 @@ TpollThread::~TpollThread() {
 }
 
 void TpollThread::run() {
-    crash::guardThread([this] { runPollCycle(*configuration_); });
+    crash::guardThread([this] { runPollCycle(*configuration_, [this] { return !cancelled_; }); });
     if (mainFrm != nullptr)
         QCoreApplication::postEvent(mainFrm, new QEvent(eventType(WM_POLLDONE)));
 }

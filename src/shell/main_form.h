@@ -2,6 +2,7 @@
 // poll and trim timers, and receives the poll worker's completion message.
 #pragma once
 
+#include "lib/runtime/DateTime.h"
 #include "ui/PopupEx.h"
 
 #include <QAction>
@@ -11,12 +12,15 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
+#include <vector>
 
 namespace vantle {
 
 class TaboutFrm;
 class Tconfiguration;
+class TpollThread;
 class TstatusFrm;
 class TzintraSysTray;
 
@@ -34,6 +38,9 @@ public:
     void startUp();
     // The tray icon and hint from their files, or the default icon and "vantle".
     void reloadTray();
+    // Cancels the polls still running and waits up to the time given for them to end; false
+    // when one is still running.
+    bool endPolls(int milliseconds);
 
     Tconfiguration* configuration() const { return configuration_.get(); }
     TaboutFrm* aboutFrm() const;
@@ -46,9 +53,12 @@ public:
     QAction* Exit1 = nullptr;
     QTimer pollTimer;
     QTimer trimTimer;
+    // Every minute: runs a poll the wall clock finds overdue, as after a suspend.
+    QTimer wakeTimer;
     int pollTimerTag = 0; // the poll period in milliseconds
 
     void pollTimerTimer();
+    void wakeTimerTimer();
     void trimTimerTimer();
     void Exit1Click();
     void Aboutvantle1Click();
@@ -61,6 +71,13 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A poll worker, whatever the last update time says.
+    void startPoll();
+
+    // The workers still running, to be cancelled when the account changes.
+    std::vector<QPointer<TpollThread>> workers_;
+    // When, by the wall clock, the poll timer is due.
+    TDateTime pollDue_ = 0;
     // Closing a menu restarts the trim countdown.
     TExPopupList popupList_{this};
     std::unique_ptr<TzintraSysTray> tray_;
@@ -80,11 +97,15 @@ public:
     explicit TpollThread(const Tconfiguration& configuration);
     ~TpollThread() override;
 
+    // Its account is no longer the one shown: what it downloads is not written out.
+    void cancel() { cancelled_ = true; }
+
 protected:
     void run() override;
 
 private:
     std::unique_ptr<Tconfiguration> configuration_;
+    std::atomic<bool> cancelled_{false};
 };
 
 } // namespace vantle

@@ -12,10 +12,15 @@
 
 namespace vantle {
 
-bool runPollCycle(Tconfiguration& configuration) {
+bool runPollCycle(Tconfiguration& configuration, const std::function<bool()>& wanted) {
     Tiinet usage(configuration);
     try {
         usage.fetch();
+        if (wanted && !wanted()) {
+            runtime::outputDebugString("The account changed during the poll; its usage is "
+                                       "not shown");
+            return false;
+        }
         // Recorded as soon as the fetch succeeded, before any output is written.
         configuration.setUpdateTime(runtime::now());
         generateTray(configuration, usage);

@@ -1,6 +1,7 @@
 #include "signalDump.h"
 
 #include "lib/runtime/DateTime.h"
+#include "platform/privateFolder.h"
 
 #include <boost/stacktrace/safe_dump_to.hpp>
 
@@ -655,12 +656,24 @@ bool prepareDump(const std::string& folder) {
     std::error_code ec;
     const bool existed = fs::exists(base, ec);
     const std::string pending = base + "pending/";
-    const std::string path = pending + name + "-" + std::to_string(::getpid()) + ".dump";
+    const std::string stem = pending + name + "-" + std::to_string(::getpid());
+    std::string path;
     int fd = -1;
     // A second try for when another process removed the emptied folder in between.
     for (int attempt = 0; attempt < 2 && fd < 0; ++attempt) {
-        fs::create_directories(pending, ec);
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        try {
+            platform::createPrivateFolders(pending);
+        } catch (const std::exception&) {
+            continue;
+        }
+        // A new file of its own: never through a link planted under the name, and never over
+        // the dump of an earlier process that had the same id, which is still to be reported.
+        for (int number = 1; fd < 0 && number <= 100; ++number) {
+            path = stem + (number == 1 ? "" : "-" + std::to_string(number)) + ".dump";
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (fd < 0 && errno != EEXIST)
+                break;
+        }
     }
     if (fd < 0) {
         ::rmdir(pending.c_str());

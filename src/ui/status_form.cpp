@@ -139,8 +139,15 @@ void TstatusFrm::LoadStatus() {
     int columns = 2;
     std::error_code ec;
     if (std::filesystem::exists(configuration_.statusFile, ec)) {
-        text = ReadFileText(configuration_.statusFile);
-        columns = trafficCount(text);
+        try {
+            text = ReadFileText(configuration_.statusFile);
+            columns = trafficCount(text);
+        } catch (const std::exception& e) {
+            // A document that cannot be read is as none: the wait text stands in until the
+            // next poll writes it again.
+            runtime::outputDebugString(e.what());
+            text.clear();
+        }
     }
     SetColumns(columns);
     try {

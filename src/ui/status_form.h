@@ -43,9 +43,8 @@ public:
 
     // Re-reads the settings file, then LoadStatus.
     void Reload();
-    // Hands the status document (or, without one, the empty text) to the page. Does nothing
-    // unless the page is complete. A failure to read the document is raised; one of the page is
-    // reported.
+    // Hands the status document (or, without one or when it cannot be read, the empty text) to
+    // the page. Does nothing unless the page is complete. A failure of the page is reported.
     void LoadStatus();
     // Client width max(n, 2) columns, outer height WindowHeight.
     void SetColumns(int n);

@@ -30,8 +30,9 @@ void verifyAccount(const Tconfiguration& configuration, const TaccountInput& inp
 }
 
 void applyAccount(Tconfiguration& configuration, const TaccountInput& input) {
-    // The verification stored the new account's documents; a new user starts afresh anyway.
-    if (configuration.username != input.username)
+    // The verification stored the new account's documents; another account (a new user, or
+    // the same name at the other provider) starts afresh anyway.
+    if (configuration.username != input.username || configuration.domain != input.domain)
         configuration.resetAccountData();
     configuration.username = input.username;
     configuration.domain = input.domain;

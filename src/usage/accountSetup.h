@@ -24,7 +24,8 @@ void checkAccountInput(const TaccountInput& input);
 // the answer carries one. The stored usage documents are written.
 void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input);
 
-// Takes a verified account over: a new user name first forgets the old account's data.
+// Takes a verified account over: another user name or domain first forgets the old account's
+// data.
 void applyAccount(Tconfiguration& configuration, const TaccountInput& input);
 
 } // namespace vantle

@@ -148,6 +148,22 @@ TEST(Configuration, AFolderThatCannotBeCreatedFailsConstruction) {
     EXPECT_TRUE(fs::is_directory(dir.path() + "config/vantle"));
 }
 
+// The folders hold the account's data: those the program makes, parents included, are the
+// user's only; one that was there keeps its mode.
+TEST(Configuration, TheFoldersItMakesAreTheUsersOnly) {
+    test::TempDir dir;
+    fs::create_directories(dir.path() + "config/vantle");
+    fs::permissions(dir.path() + "config/vantle", fs::perms(0755));
+    test::ScopedEnv config("XDG_CONFIG_HOME", dir.path() + "config");
+    test::ScopedEnv data("XDG_DATA_HOME", dir.path() + "new/share");
+    const Tconfiguration c;
+    auto mode = [](const std::string& folder) { return fs::status(folder).permissions(); };
+    for (const std::string& folder :
+         {dir.path() + "new", dir.path() + "new/share", c.dataFolder, c.htmlFolder})
+        EXPECT_EQ(mode(folder), fs::perms::owner_all) << folder;
+    EXPECT_EQ(mode(c.settingsFolder), fs::perms(0755));
+}
+
 TEST(Configuration, ASnapshotCopiesEverythingAndTouchesNothing) {
     test::ScopedUserFolders home;
     Tconfiguration c;

@@ -44,9 +44,9 @@ protected:
 
     void storeSettings(const std::string& text) { test::writeFile(c.configFile, text); }
     std::string settings() const { return test::readFile(c.configFile); }
-    unsigned mode() const {
+    unsigned mode(const std::string& suffix = "") const {
         struct stat st {};
-        ::stat(c.configFile.c_str(), &st);
+        ::stat((c.configFile + suffix).c_str(), &st);
         return st.st_mode & 07777;
     }
 };
@@ -244,6 +244,8 @@ TEST_F(SettingsFileTest, SavingOverAFileThatIsNotXmlKeepsItAside) {
     c.password = "pw";
     c.save();
     EXPECT_EQ(test::readFile(c.configFile + ".corrupt"), "garbage <<<");
+    // It may hold the enciphered password as the settings file did.
+    EXPECT_EQ(mode(".corrupt"), 0600u);
     c.load();
     EXPECT_EQ(c.username, "john");
     EXPECT_EQ(c.password, "pw");

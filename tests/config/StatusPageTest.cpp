@@ -1,6 +1,7 @@
 // The status page the program carries, and its installation into the html folder.
 #include "config/configuration.h"
 #include "config/statusPageArchive.h"
+#include "lib/utils/FileUtils.h"
 
 #include "support/TestSupport.h"
 
@@ -66,6 +67,26 @@ TEST(StatusPageArchive, EveryConstructionInstallsThePage) {
     }
     Tconfiguration again;
     EXPECT_EQ(test::readFile(again.htmlFolder + "status.html"), resource("status.html"));
+}
+
+// A start never tears the page: one in place is left alone, a damaged one is replaced by a
+// whole new file (a reader holding the old one keeps it whole too).
+TEST(StatusPageArchive, OnlyAPageThatDiffersIsWrittenAndThenInOneStep) {
+    test::ScopedUserFolders home;
+    const std::string page = Tconfiguration().htmlFolder + "status.html";
+    const TDateTime old = runtime::encodeDateTime({2020, 1, 1, 0, 0, 0, 0});
+    SetFileModifiedTime(page, old);
+    Tconfiguration{};
+    EXPECT_EQ(FileModifiedTime(page), old);
+
+    const std::string damaged = resource("status.html").substr(0, 100);
+    test::writeFile(page, damaged);
+    const std::string held = home.dataHome() + "held";
+    fs::create_hard_link(page, held);
+    const Tconfiguration c;
+    EXPECT_EQ(c.installProblem(), "");
+    EXPECT_EQ(test::readFile(page), resource("status.html"));
+    EXPECT_EQ(test::readFile(held), damaged);
 }
 
 TEST(StatusPageArchive, ResetForgetsTheAccountsFilesButKeepsFolders) {

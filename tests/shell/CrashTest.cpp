@@ -140,6 +140,8 @@ template <class T> std::exception_ptr thrown(T value) {
 class CrashEngine : public testing::Test {
 protected:
     CrashEngine() { crash::install(); }
+    // The crash layer keeps its dump in the data folder from its first use.
+    test::ScopedUserFolders home;
     void TearDown() override {
         TmadExcept::instance().installHandler(nullptr);
         TmadExcept::instance().setMessageBox(nullptr);

@@ -1,17 +1,27 @@
 // Faults of disk and process around the poll cycle and the program, over real files, real file
 // systems and real processes: what the user is left with, that nothing saved is lost, and that
 // the next cycle recovers.
+#include "archive/unzip.h"
 #include "config/configuration.h"
+#include "config/statusPageArchive.h"
 #include "lib/runtime/DateTime.h"
 #include "platform/instanceRegistry.h"
+#include "shell/main_form.h"
 #include "shell/pollCycle.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
+#include "ui/sysTray.h"
 #include "usage/iinet.h"
 #include "usage/providers.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QImage>
 #include <QJsonDocument>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,6 +35,7 @@
 #include <map>
 #include <sched.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -53,10 +64,12 @@ public:
             ::umount2(it->c_str(), MNT_DETACH);
     }
 
-    // A fresh file system of that many bytes at folder, as a small disk of its own.
-    void tmpfs(const std::string& folder, std::size_t bytes) {
+    // A fresh file system of that many bytes at folder, as a small disk of its own; its root
+    // has the mode and owner the options give.
+    void tmpfs(const std::string& folder, std::size_t bytes,
+               const std::string& rootOptions = "mode=0700") {
         fs::create_directories(folder);
-        const std::string options = "size=" + std::to_string(bytes) + ",mode=0700";
+        const std::string options = "size=" + std::to_string(bytes) + "," + rootOptions;
         if (::mount("tmpfs", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0)
             throw std::system_error(errno, std::generic_category(), "mount " + folder);
         folders_.push_back(folder);
@@ -101,6 +114,32 @@ bool eventually(const std::function<bool()>& condition) {
         std::this_thread::sleep_for(25ms);
     }
     return condition();
+}
+
+// The same, handling this process's events meanwhile (for a tray window in this process).
+bool eventuallyHandlingEvents(const std::function<bool()>& condition) {
+    for (int i = 0; i < 400; ++i) {
+        if (condition())
+            return true;
+        QApplication::processEvents(QEventLoop::AllEvents, 25);
+        std::this_thread::sleep_for(5ms);
+    }
+    return condition();
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// The status page the program carries.
+std::string programPage() {
+    Tunzip archive(statusPageArchive());
+    TmemoryTarget page;
+    archive.extractToStream("status.html", page);
+    return page.data;
 }
 
 class FaultTest : public testing::Test {
@@ -508,4 +547,302 @@ TEST_F(FaultTest, OverlappingCyclesNeverTearAFile) {
     EXPECT_EQ(torn, 0) << "of " << reads << " reads";
     expectWhole();
     EXPECT_EQ(saved().size(), fileCount);
+}
+
+namespace {
+
+struct DamagedFile {
+    const char* name;
+    std::function<std::string(const Tconfiguration&)> damage; // returns the file it damaged
+    bool hint;                                                // the tray's hint stands in
+};
+
+} // namespace
+
+// A damaged tray icon, hint or status document at start: the default icon and hint stand in,
+// the icon shows and the poll timer runs, the poll writes the file whole again, and no crash
+// report is left.
+TEST_F(FaultTest, DamagedTrayFilesOrStatusDocumentNeverStopTheStart) {
+    const DamagedFile cases[] = {
+        {"icon of garbage",
+         [](const Tconfiguration& conf) {
+             test::writeFile(conf.trayIconFile, std::string("\0\0\1\0\1\0garbage", 13));
+             return conf.trayIconFile;
+         },
+         false},
+        {"icon cut to nothing",
+         [](const Tconfiguration& conf) {
+             test::writeFile(conf.trayIconFile, "");
+             return conf.trayIconFile;
+         },
+         false},
+        {"hint far too long",
+         [](const Tconfiguration& conf) {
+             test::writeFile(conf.trayHintFile, std::string(1 << 20, 'x'));
+             return conf.trayHintFile;
+         },
+         true},
+        {"status document cut in half",
+         [](const Tconfiguration& conf) {
+             const std::string text = test::readFile(conf.statusFile);
+             test::writeFile(conf.statusFile, text.substr(0, text.size() / 2));
+             return conf.statusFile;
+         },
+         false},
+    };
+    setUpAccount();
+    for (const DamagedFile& damaged : cases) {
+        SCOPED_TRACE(damaged.name);
+        const std::string file = damaged.damage(*c);
+        const std::string bad = test::readFile(file);
+        {
+            test::DebugCapture debug;
+            TmainFrm form;
+            form.startUp();
+            EXPECT_TRUE(form.tray().Active());
+            EXPECT_TRUE(form.pollTimer.isActive());
+            const std::string hint = damaged.hint ? "vantle" : test::readFile(c->trayHintFile);
+            EXPECT_EQ(form.tray().Hint().toStdString(), hint);
+        }
+        dueForPoll();
+        const std::size_t asked = requests();
+        test::SimProcess program(VANTLE_PROGRAM, {});
+        EXPECT_TRUE(eventually([&] { return requests() > asked; })) << program.errors();
+        EXPECT_TRUE(eventually([&] { return test::readFile(file) != bad; })) << program.errors();
+        quit(program);
+        expectWhole();
+        EXPECT_THAT(crashReports(), testing::IsEmpty());
+    }
+}
+
+// SIGKILL at every moment of a start that installs the status page, over and over: the page
+// is always whole, the one before or the program's, and nothing of the start is left beside
+// the program file. A damaged page is repaired by the next start.
+TEST_F(FaultTest, AStatusPageInstallKilledAtAnyMomentLeavesAWholePage) {
+    c = std::make_unique<Tconfiguration>(VANTLE_PROGRAM);
+    const std::string page = c->htmlFolder + "status.html";
+    const std::string installed = programPage();
+    const std::string older = "<html><body>an older page</body></html>";
+    const fs::path besideProgram = fs::path(VANTLE_PROGRAM).parent_path() / "Crash Dumps";
+    const bool leftBefore = fs::exists(besideProgram);
+    const std::string version = logs.file("version.txt");
+    for (int round = 0; round < 24; ++round) {
+        SCOPED_TRACE(round);
+        test::writeFile(page, older);
+        {
+            test::SimProcess start(VANTLE_PROGRAM, {"-dumpversion", version});
+            std::this_thread::sleep_for(std::chrono::milliseconds(4 * round));
+            start.signal(SIGKILL);
+            start.wait(10s);
+        }
+        const std::string now = test::readFile(page);
+        EXPECT_TRUE(now == older || now == installed) << now.size() << " bytes";
+        EXPECT_FALSE(!leftBefore && fs::exists(besideProgram));
+    }
+    test::writeFile(page, installed.substr(0, installed.size() / 2));
+    test::SimProcess start(VANTLE_PROGRAM, {"-dumpversion", version});
+    EXPECT_EQ(start.wait(10s), 0) << start.errors();
+    EXPECT_EQ(test::readFile(page), installed);
+}
+
+// A data folder that is read-only or full when the program starts, with a status page to
+// install: the program runs with what is there, says why once, and keeps polling.
+TEST_F(DiskFaultTest, AReadOnlyOrFullDataFolderAtStartLeavesTheProgramRunning) {
+    // Both disks: the data folder's and the pictures' and page's.
+    const DiskFault faults[] = {
+        {"read-only data folder",
+         [](const Tconfiguration& conf) {
+             Mounts::setReadOnly(conf.htmlFolder, true);
+             Mounts::setReadOnly(conf.dataFolder, true);
+         },
+         [](const Tconfiguration& conf) {
+             Mounts::setReadOnly(conf.dataFolder, false);
+             Mounts::setReadOnly(conf.htmlFolder, false);
+         },
+         "Read-only file system", true},
+        {"full data disk",
+         [](const Tconfiguration& conf) {
+             fill(conf.htmlFolder);
+             fill(conf.dataFolder);
+         },
+         [](const Tconfiguration& conf) {
+             fs::remove(conf.dataFolder + "filler");
+             fs::remove(conf.htmlFolder + "filler");
+         },
+         "No space left on device", true},
+    };
+    setUpAccount();
+    const std::string told = "vantle cannot update its files in \"" + c->dataFolder + "\": ";
+    for (const DiskFault& fault : faults) {
+        SCOPED_TRACE(fault.name);
+        test::writeFile(c->htmlFolder + "status.html", "<html>an older page</html>");
+        dueForPoll();
+        const Files before = saved();
+        fault.strike(*c);
+        const std::size_t asked = requests();
+        {
+            test::SimProcess program(VANTLE_PROGRAM, {});
+            ASSERT_TRUE(eventually([&] { return registered(); })) << program.errors();
+            EXPECT_TRUE(eventually([&] { return requests() > asked; })) << program.errors();
+            EXPECT_TRUE(eventually([&] {
+                return program.errors().find(told + fault.said) != std::string::npos;
+            })) << program.errors();
+            quit(program);
+            EXPECT_EQ(occurrences(program.errors(), told), 1u) << program.errors();
+        }
+        EXPECT_THAT(changed(before, saved()), testing::IsEmpty());
+        fault.clear(*c);
+    }
+}
+
+// "-quit" and "-dumpversion" where no display is: both do their work without one.
+TEST_F(FaultTest, QuitAndDumpVersionNeedNoDisplay) {
+    setUpAccount();
+    test::SimProcess program(VANTLE_PROGRAM, {});
+    ASSERT_TRUE(eventually([&] { return registered(); })) << program.errors();
+    const test::ScopedEnv noPlatform("QT_QPA_PLATFORM", std::nullopt);
+    const test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    const test::ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
+    const std::string version = logs.file("version.txt");
+    test::SimProcess dump(VANTLE_PROGRAM, {"-dumpversion", version});
+    EXPECT_EQ(dump.wait(10s), 0) << dump.errors();
+    EXPECT_THAT(test::readFile(version), testing::MatchesRegex("[0-9]{8}\\.[0-9]{6}"));
+    quit(program);
+    EXPECT_FALSE(registered());
+    EXPECT_THAT(crashReports(), testing::IsEmpty());
+    EXPECT_FALSE(fs::exists(c->dataFolder + "crashdumps/pending"));
+}
+
+// Without XDG_RUNTIME_DIR the instance records live in a folder of the user's own home, so
+// that another user who made the old shared folder first cannot keep the program from starting.
+TEST_F(FaultTest, ARuntimeFolderTakenByAnotherUserDoesNotStopTheStart) {
+    if (!Mounts::available())
+        GTEST_SKIP() << "mounting a file system needs root here";
+    setUpAccount();
+    const std::string shared = "/tmp/vantle-" + std::to_string(::getuid());
+    // The mount point, left behind by a test that dies, is still the user's private folder.
+    const bool existed = ::mkdir(shared.c_str(), 0700) != 0;
+    test::TempDir cache;
+    {
+        // Only this test's processes see the taken folder (a mount of their namespace).
+        Mounts taken;
+        taken.tmpfs(shared, 64 << 10, "mode=0700,uid=65534,gid=65534");
+        ASSERT_EQ(fs::status(shared).permissions(), fs::perms::owner_all);
+        const test::ScopedEnv noRuntime("XDG_RUNTIME_DIR", std::nullopt);
+        const test::ScopedEnv cacheHome("XDG_CACHE_HOME", cache.path());
+        test::SimProcess program(VANTLE_PROGRAM, {});
+        EXPECT_TRUE(eventually([&] { return registered(); })) << program.errors();
+        const std::string run = cache.path() + "vantle/run";
+        EXPECT_EQ(fs::status(run).permissions(), fs::perms::owner_all);
+        EXPECT_TRUE(fs::exists(run + "/zintra.vantle." + platform::userName()));
+        quit(program);
+    }
+    if (!existed)
+        fs::remove(shared);
+}
+
+// Two starts given different runtime folders do not see each other's instance records; the
+// data folder they share still lets only one of them run.
+TEST_F(FaultTest, TwoStartsWithOtherRuntimeFoldersNeverShareTheDataFolder) {
+    setUpAccount();
+    test::SimProcess first(VANTLE_PROGRAM, {});
+    ASSERT_TRUE(eventually([&] { return registered(); })) << first.errors();
+    test::TempDir otherRuntime;
+    {
+        const test::ScopedEnv runtime("XDG_RUNTIME_DIR", otherRuntime.path());
+        EXPECT_FALSE(registered());
+        // Without a display its message box waits for a click; its diagnostic line says why.
+        test::SimProcess second(VANTLE_PROGRAM, {});
+        EXPECT_TRUE(eventually([&] {
+            return second.errors().find("vantle is already running.") != std::string::npos;
+        })) << second.errors();
+        EXPECT_FALSE(registered());
+    }
+    quit(first);
+    const test::ScopedEnv runtime("XDG_RUNTIME_DIR", otherRuntime.path());
+    test::SimProcess next(VANTLE_PROGRAM, {});
+    EXPECT_TRUE(eventually([&] { return registered(); })) << next.errors();
+    quit(next);
+}
+
+namespace {
+
+struct PlantedLink {
+    const char* name;
+    const char* link;   // in the data folder
+    const char* target; // in a folder outside it
+};
+
+} // namespace
+
+// Links in the data folder, wherever they point: the account reset removes the links, never
+// what they point to, and leaves a real "html" folder holding only the page.
+TEST_F(FaultTest, AnAccountResetNeverFollowsALinkOutOfTheDataFolder) {
+    const PlantedLink links[] = {
+        {"html is a link to a folder", "html", ""},
+        {"a pie is a link", "html/peak.png", "photo.png"},
+        {"a usage document is a link", "iinet-current.xml", "letter.txt"},
+    };
+    setUpAccount();
+    for (const PlantedLink& planted : links) {
+        SCOPED_TRACE(planted.name);
+        test::TempDir outside;
+        const Files theirs{{outside.path() + "photo.png", "a photo"},
+                           {outside.path() + "letter.txt", "a letter"}};
+        for (const auto& [path, bytes] : theirs)
+            test::writeFile(path, bytes);
+        const std::string link = c->dataFolder + planted.link;
+        fs::remove_all(link);
+        fs::create_symlink(outside.path() + planted.target, link);
+
+        c->resetAccountData();
+        for (const auto& [path, bytes] : theirs)
+            EXPECT_EQ(test::readFile(path), bytes) << path;
+        EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link)));
+        EXPECT_FALSE(fs::is_symlink(fs::symlink_status(c->dataFolder + "html")));
+        std::vector<std::string> html;
+        for (const auto& entry : fs::directory_iterator(c->htmlFolder))
+            html.push_back(entry.path().filename().string());
+        EXPECT_THAT(html, testing::UnorderedElementsAre("status.html", "warning.png"));
+        EXPECT_EQ(test::readFile(c->htmlFolder + "status.html"), programPage());
+    }
+}
+
+// Configure with another account: right after the dialog the tray no longer shows the old
+// account's figures, and the new account's come from a poll at once, not half an hour later.
+TEST_F(FaultTest, AChangeOfAccountShowsTheNewAccountsFiguresAtOnce) {
+    setUpAccount({"--static"});
+    TmainFrm form;
+    mainFrm = &form;
+    form.startUp();
+    // The first tick finds the update moments old, and the next is half an hour away.
+    c->setUpdateTime(runtime::now());
+    form.pollTimerTimer();
+    const QString demoHint = form.tray().Hint();
+    ASSERT_NE(demoHint, "vantle");
+
+    // The user enters the other account and saves.
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&user] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || dialog->objectName() != "configFrm" || !dialog->isActiveWindow())
+            return;
+        user.stop();
+        dialog->findChild<QLineEdit*>("usernameEdit")->setText("shaped");
+        dialog->findChild<QComboBox*>("domainEdit")->setCurrentIndex(0);
+        dialog->findChild<QLineEdit*>("passwordEdit")->setText("shaped");
+        dialog->findChild<QPushButton*>("saveBtn")->click();
+    });
+    user.start();
+    auto asShaped = [this] { return occurrences(test::readFile(simLog), "username=shaped"); };
+    form.Configure1Click();
+    EXPECT_EQ(asShaped(), 1u); // the verification
+    EXPECT_EQ(form.tray().Hint(), "vantle");
+
+    EXPECT_TRUE(eventuallyHandlingEvents([&] { return form.tray().Hint() != "vantle"; }));
+    EXPECT_EQ(asShaped(), 2u);
+    EXPECT_NE(form.tray().Hint(), demoHint);
+    EXPECT_EQ(form.tray().Hint().toStdString(), test::readFile(c->trayHintFile));
+    mainFrm = nullptr;
 }

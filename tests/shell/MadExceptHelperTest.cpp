@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <pthread.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace vantle;
 using testing::ElementsAre;
@@ -55,6 +56,8 @@ protected:
         mad.setMessageBox(nullptr);
     }
 
+    // The crash layer keeps its dump in the data folder from its first use.
+    test::ScopedUserFolders home;
     TmadExcept& mad = TmadExcept::instance();
     test::TempDir dir;
     // Local time without daylight saving, so that day counts are exact.
@@ -124,6 +127,27 @@ TEST_F(MadExcept, SaveReportDeletesEntriesMoreThan28WholeDaysOld) {
     }
     EXPECT_TRUE(fs::exists(report));
     EXPECT_TRUE(fs::is_directory(folder));
+}
+
+// A link planted under the name a report or this process's dump would take is never written
+// through: each file is made new, under the next free name.
+TEST_F(MadExcept, ReportsAndDumpsNeverWriteThroughALinkInTheirPlace) {
+    const TDateTime now = runtime::now();
+    const test::ScopedClock clock(now);
+    const std::string folder = dir.path() + "reports/";
+    const std::string victim = dir.path() + "victim";
+    test::writeFile(victim, "the user's file");
+    const std::string program = fs::read_symlink("/proc/self/exe").filename().string();
+    const std::string dump = folder + "pending/" + program + "-" + std::to_string(::getpid());
+    const std::string report = folder + runtime::formatDateTime("yyyy-mm-dd hhnnss", now);
+    fs::create_directories(folder + "pending");
+    fs::create_symlink(victim, dump + ".dump");
+    fs::create_symlink(victim, report + ".txt");
+
+    mad.setCrashFolder(folder);
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(dump + "-2.dump")));
+    EXPECT_EQ(mad.saveReport("report"), report + " (2).txt");
+    EXPECT_EQ(test::readFile(victim), "the user's file");
 }
 
 TEST_F(MadExcept, WithoutACrashFolderReportsGoToTheTemporaryFolderAndNothingIsDeleted) {

@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <utility>
 
 using namespace vantle;
 using testing::HasSubstr;
@@ -43,7 +45,11 @@ protected:
     TmainFrm form;
 
     MainFormTest() { mainFrm = &form; }
-    ~MainFormTest() override { mainFrm = nullptr; }
+    ~MainFormTest() override {
+        mainFrm = nullptr;
+        // Now, while the runtime folder is the test's: at exit it would be the real one.
+        SingleInstance::clearWrittenEntries();
+    }
 
     bool polled(const test::DebugCapture& debug) {
         QElapsedTimer waited;
@@ -92,7 +98,7 @@ TEST_F(MainFormTest, TheTwentyMinuteRuleHoldsOnlyWithAStatusDocument) {
     };
     const Case cases[] = {
         {"5 minutes old", true, 5, false},      {"19.9 minutes old", true, 19.9, false},
-        {"20 minutes old", true, 20.01, true},  {"25 minutes old", true, 25, true},
+        {"20 minutes old", true, 20, true},     {"25 minutes old", true, 25, true},
         {"5 minutes ahead", true, -5, false},   {"25 minutes ahead", true, -25, true},
         {"no status document", false, 1, true},
     };
@@ -112,6 +118,57 @@ TEST_F(MainFormTest, TheTwentyMinuteRuleHoldsOnlyWithAStatusDocument) {
         EXPECT_EQ(polled(debug), k.polls);
         // Re-armed for one poll interval, whether it polled or not.
         EXPECT_TRUE(form.pollTimer.isActive());
+        EXPECT_EQ(form.pollTimer.interval(), form.pollTimerTag);
+    }
+}
+
+// An update exactly 20 minutes old is due at whatever time of day it happened, midnight
+// crossed included; one 2 seconds younger (the file time's step) is not. Both times are read
+// off the clock as day counts, whose difference is rarely 20 minutes to the last bit.
+TEST_F(MainFormTest, TheTwentyMinuteRuleHoldsAtExactlyTwentyMinutesAtAnyTimeOfDay) {
+    const char* const times[] = {"00:00:00", "00:00:04", "03:00:04", "06:00:04",
+                                 "09:41:06", "12:00:04", "13:37:42", "18:00:04",
+                                 "21:00:04", "23:45:04", "23:59:58"};
+    // Seconds from 2026-12-10 00:00:00, as the clock reads them.
+    auto at = [](int seconds) {
+        return runtime::encodeDateTime({2026, 12, 10 + seconds / 86400, seconds / 3600 % 24,
+                                        seconds / 60 % 60, seconds % 60, 0});
+    };
+    form.startUp();
+    Tconfiguration& c = *form.configuration();
+    test::writeFile(c.statusFile, "{}");
+    for (const char* time : times) {
+        SCOPED_TRACE(time);
+        const int updated = (std::atoi(time) * 60 + std::atoi(time + 3)) * 60 + std::atoi(time + 6);
+        c.setUpdateTime(at(updated));
+        ASSERT_EQ(c.updateTime(), at(updated));
+        for (const auto& [age, polls] : {std::pair{1200, true}, std::pair{1198, false}}) {
+            const test::ScopedClock reading(at(updated + age));
+            test::DebugCapture debug;
+            form.pollTimerTimer();
+            EXPECT_EQ(polled(debug), polls) << age << " seconds old";
+        }
+    }
+}
+
+// The poll timer does not count a suspend; the minute's wall-clock check finds the poll
+// overdue and runs it, and the next comes one interval after that.
+TEST_F(MainFormTest, APollOverdueAfterASuspendRunsWithinAMinute) {
+    form.startUp();
+    EXPECT_TRUE(form.wakeTimer.isActive());
+    EXPECT_EQ(form.wakeTimer.interval(), 60000);
+    {
+        test::DebugCapture debug;
+        form.pollTimerTimer();
+        EXPECT_TRUE(polled(debug));
+    }
+    for (const auto& [later, polls] : {std::pair{29 * Minute, false}, std::pair{31 * Minute, true},
+                                       std::pair{31 * Minute, false}}) {
+        SCOPED_TRACE(later / Minute);
+        const test::ScopedClock woke(now + later);
+        test::DebugCapture debug;
+        form.wakeTimerTimer();
+        EXPECT_EQ(polled(debug), polls);
         EXPECT_EQ(form.pollTimer.interval(), form.pollTimerTag);
     }
 }

@@ -13,6 +13,7 @@
 #include <httplib.h>
 
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 using namespace vantle;
@@ -58,7 +59,19 @@ TEST_F(PollCycleTest, ACycleWritesEveryOutputAndTheUpdateTime) {
     EXPECT_THAT(test::readFile(c.statusFile), HasSubstr("\"current\":\"Peak\""));
 }
 
-TEST_F(PollCycleTest, AFailedFetchTouchesNothing) {
+// A fetch that failed, or one whose account was changed while it ran (the tray window then no
+// longer wants it): the outputs and the update time stay as they were.
+TEST_F(PollCycleTest, AFailedOrUnwantedFetchTouchesNothing) {
+    struct Case {
+        const char* name;
+        std::function<bool()> wanted;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"the provider failed", {}, "503 Service Unavailable"},
+        {"the account changed meanwhile", [] { return false; },
+         "The account changed during the poll; its usage is not shown"},
+    };
     test::RunningSim sim(VANTLE_SIM, {"--static", "--fault", "503@2"});
     useEndpoint(sim.urlTemplate);
     ASSERT_TRUE(runPollCycle(c));
@@ -67,12 +80,15 @@ TEST_F(PollCycleTest, AFailedFetchTouchesNothing) {
         before.push_back(test::readFile(file));
     const TDateTime updated = c.updateTime();
 
-    test::DebugCapture debug;
-    EXPECT_FALSE(runPollCycle(c));
-    EXPECT_THAT(debug.lines(), ElementsAre("503 Service Unavailable"));
-    for (std::size_t i = 0; i < before.size(); ++i)
-        EXPECT_EQ(test::readFile(outputs()[i]), before[i]) << outputs()[i];
-    EXPECT_EQ(c.updateTime(), updated);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        test::DebugCapture debug;
+        EXPECT_FALSE(runPollCycle(c, k.wanted));
+        EXPECT_THAT(debug.lines(), ElementsAre(k.said));
+        for (std::size_t i = 0; i < before.size(); ++i)
+            EXPECT_EQ(test::readFile(outputs()[i]), before[i]) << outputs()[i];
+        EXPECT_EQ(c.updateTime(), updated);
+    }
 }
 
 TEST_F(PollCycleTest, WithoutTheCurrentTypeOnlyTheUpdateTimeIsStored) {

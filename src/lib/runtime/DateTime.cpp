@@ -8,6 +8,7 @@
 #include <clocale>
 #include <cmath>
 #include <langinfo.h>
+#include <limits>
 #include <mutex>
 
 namespace vantle::runtime {
@@ -157,6 +158,16 @@ bool localToUnix(TDateTime local, std::time_t& seconds) {
     std::lock_guard guard(libcTimeLock());
     seconds = std::mktime(&tm);
     return tm.tm_wday != -1;
+}
+
+std::uint32_t wholeMinutesBetween(TDateTime earlier, TDateTime later) {
+    const double days = later - earlier;
+    if (!(days > 0.0))
+        return 0;
+    const double minutes =
+        std::floor(std::round(days * static_cast<double>(MSecsPerDay)) / 60000.0);
+    constexpr auto most = std::numeric_limits<std::uint32_t>::max();
+    return minutes >= static_cast<double>(most) ? most : static_cast<std::uint32_t>(minutes);
 }
 
 TDateTime now() {

@@ -46,6 +46,11 @@ std::int64_t dateTimeToUnix(TDateTime utc);
 TDateTime unixToLocal(std::time_t seconds);
 bool localToUnix(TDateTime local, std::time_t& seconds);
 
+// Whole minutes from earlier to later, counted from the span rounded to the millisecond: day
+// fractions hold no minute exactly, so 20 minutes would otherwise count as 19. 0 when later is
+// not after earlier (or either is NaN); at most the largest 32-bit count.
+std::uint32_t wholeMinutesBetween(TDateTime earlier, TDateTime later);
+
 // The local clock, or the one a test installed.
 TDateTime now();
 using Clock = std::function<TDateTime()>;
