@@ -9,6 +9,7 @@
 #include "lib/utils/FileUtils.h"
 #include "platform/systemLog.h"
 #include "ui/VCLutils.h"
+#include "ui/appIcon.h"
 #include "usage/httpClient.h"
 
 #include <QApplication>
@@ -58,7 +59,8 @@ int main(int argc, char** argv) {
     TmadExcept::instance().setMessageBox(showCrashMessage);
     QApplication::setApplicationName("vantle");
     QGuiApplication::setDesktopFileName("vantle");
-    QApplication::setApplicationDisplayName("vantle");
+    // No display name: Qt would append it to every caption ("vantle - About — vantle").
+    QApplication::setWindowIcon(applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
     const QStringList arguments = QApplication::arguments();
 

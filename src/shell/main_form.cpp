@@ -102,7 +102,10 @@ void TmainFrm::startUp() {
 
 void TmainFrm::reloadTray() {
     std::error_code ec;
-    if (std::filesystem::exists(configuration_->trayIconFile, ec))
+    // Every size where the poll drew them, else the 16-pixel picture of the status bars.
+    if (std::filesystem::exists(configuration_->trayIconsFile, ec))
+        tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconsFile));
+    else if (std::filesystem::exists(configuration_->trayIconFile, ec))
         tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconFile));
     else
         tray_->SetIcon(nullptr);

@@ -135,8 +135,7 @@ public:
     void SetIconIndex(int value);
     const QList<QIcon>& Icons() const { return icons_; }
     void SetIcons(const QList<QIcon>& value);
-    // What the program shows when it has no icon of its own: the application's window icon,
-    // else a drawn one.
+    // What the program shows when it has no icon of its own: a neutral meter at every size.
     static QIcon programIcon();
 
     // The tip is the text before the first "|".

@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QStringList>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
@@ -206,7 +207,8 @@ void TwaitFrm::HideProgress() {
 void TwaitFrm::ShowCentred() {
     if (!isVisible()) {
         QRect over;
-        if (owner_ && owner_->isVisible()) {
+        const bool overOwner = owner_ && owner_->isVisible();
+        if (overOwner) {
             // Disabled first: the events pumped from here on must not reach it.
             owner_->setEnabled(false);
             owner_->unsetCursor();
@@ -214,6 +216,10 @@ void TwaitFrm::ShowCentred() {
         } else {
             over = QGuiApplication::primaryScreen()->geometry();
         }
+        // A window manager keeps a transient window above the one it belongs to; without it
+        // the wait window can open behind a modal dialog.
+        winId();
+        windowHandle()->setTransientParent(overOwner ? owner_->window()->windowHandle() : nullptr);
         move(over.left() + over.width() / 2 - width() / 2,
              over.top() + over.height() / 2 - height() / 2);
         if (!frames_.empty())
