@@ -250,6 +250,11 @@ QIcon TzintraSysTray::programIcon() {
     return icon;
 }
 
+void TzintraSysTray::SetPopupMenu(QMenu* value) {
+    popupMenu_ = value;
+    backend_->setMenu(value);
+}
+
 void TzintraSysTray::SetVisibility(TTrayVisibilities value) {
     if (value == visibility_)
         return;
@@ -598,6 +603,11 @@ void TzintraSysTray::DoContextPopup(int x, int y) {
 }
 
 bool TzintraSysTray::showMenu(QMenu* menu, int x, int y) {
+    // A Wayland client cannot place a menu at a point of the screen: without a window of the
+    // program under the mouse it would open as a window of its own, filling the screen. There
+    // the area's own drawing of the menu is the only one.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return true;
     // The menu grabs the mouse and closes on a click elsewhere by itself; it returns once closed.
     const QPointer<TzintraSysTray> alive(this);
     menu->exec(QPoint(x, y));

@@ -145,9 +145,13 @@ public:
     // Shown on a left click.
     QMenu* DropDownMenu() const { return dropDownMenu_; }
     void SetDropDownMenu(QMenu* value) { dropDownMenu_ = value; }
-    // Shown on a right click; its default action runs on a left double-click.
+    // Shown on a right click; its default action runs on a left double-click. Areas that draw
+    // menus themselves get it to show as theirs.
     QMenu* PopupMenu() const { return popupMenu_; }
-    void SetPopupMenu(QMenu* value) { popupMenu_ = value; }
+    void SetPopupMenu(QMenu* value);
+
+    // Whether a notification area shows the icon now.
+    bool Hosted() const { return backend_->hosted(); }
 
     // Hiding the application also hides the main form instead of only minimising it.
     bool Snap() const { return snap_; }
