@@ -3,6 +3,7 @@
 #include "SingleInstance.h"
 #include "crashEngine.h"
 #include "main_form.h"
+#include "noTrayFallback.h"
 
 #include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (running.processId != 0) {
+            // Without a notification area the running instance has no icon to point at.
+            if (openTraylessInstance())
+                return 0;
             runtime::outputDebugString("vantle is already running.");
             ErrorBox("vantle is already running.");
             return 1;

@@ -3,6 +3,7 @@
 #include "MadExceptHelper.h"
 #include "SingleInstance.h"
 #include "crashEngine.h"
+#include "noTrayFallback.h"
 #include "pollCycle.h"
 
 #include "config/configuration.h"
@@ -12,6 +13,7 @@
 #include "lib/utils/WindowsUtils.h"
 #include "ui/about_form.h"
 #include "ui/config_form.h"
+#include "ui/desktopNotifier.h"
 #include "ui/status_form.h"
 #include "ui/sysTray.h"
 
@@ -95,6 +97,10 @@ void TmainFrm::startUp() {
     statusFrm = status_.get();
     reloadTray();
     tray_->SetActive(true);
+    notifier_ = std::make_unique<TdesktopNotifier>();
+    noTray_ =
+        std::make_unique<TnoTrayFallback>(*tray_, *status_, *notifier_, [this] { Open1Click(); });
+    noTray_->start();
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
     pollTimer.setInterval(FirstPollDelayMs);
     pollTimer.start();

@@ -20,6 +20,11 @@ void registerDbusTrayTypes() {
         qDBusRegisterMetaType<TdbusMenuItemKeysList>();
         qDBusRegisterMetaType<TdbusMenuEvent>();
         qDBusRegisterMetaType<TdbusMenuEvents>();
+        // Signatures name the lists by these aliases; the bus layer looks types up by name.
+        qRegisterMetaType<TsniPixmaps>("vantle::TsniPixmaps");
+        qRegisterMetaType<TdbusMenuItems>("vantle::TdbusMenuItems");
+        qRegisterMetaType<TdbusMenuItemKeysList>("vantle::TdbusMenuItemKeysList");
+        qRegisterMetaType<TdbusMenuEvents>("vantle::TdbusMenuEvents");
         return true;
     }();
     (void)registered;
