@@ -106,7 +106,8 @@ void HideWait() {
 }
 
 TwaitFrm::TwaitFrm(std::vector<QImage> frames)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    // A dialog, so that window managers are told whose window it is (WM_TRANSIENT_FOR).
+    : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , waitImg(new QLabel(this))
     , blurb(new QLabel(this))
     , progressBar(new QProgressBar(this))

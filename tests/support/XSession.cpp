@@ -222,9 +222,11 @@ std::string windowProperty(const std::string& window, const std::string& propert
                                                : std::vector<std::string>{"-id", window, property});
     const std::string line = xprop.nextLine();
     xprop.wait(5s);
-    // "NAME(TYPE) = value" or "NAME:  not found."
-    const std::size_t equals = line.find(" = ");
-    return equals == std::string::npos ? std::string() : line.substr(equals + 3);
+    // "NAME(TYPE) = value", "NAME(WINDOW): window id # 0x..." or "NAME:  not found."
+    const std::size_t type = line.find(')');
+    if (type == std::string::npos || type + 3 > line.size())
+        return {};
+    return line.substr(type + (line.compare(type, 4, ") = ") == 0 ? 4 : 3));
 }
 
 std::vector<std::string> stackingOrder() {
