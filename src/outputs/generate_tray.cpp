@@ -117,15 +117,17 @@ void drawTrayPie(QPainter& canvas, QRgb key, double percent) {
 
 namespace {
 
-// The 16-pixel geometry scaled: the disc's box (0, 0, 15, 15) with its one-pixel ring, and the
-// wedge from twelve o'clock clockwise, kept inside the ring so that smoothing cannot spill it.
+// The 16-pixel geometry scaled: a disc with a ring one sixteenth of the size wide and the wedge
+// from twelve o'clock clockwise, kept inside the ring so that smoothing cannot spill it. Drawn
+// smooth, the disc is centred in the square (the 16-pixel picture leaves its last column and row
+// empty, as the platform's boxes do).
 QImage drawScaledMeter(int size, double percent, const QColor& disc, const QColor& outline) {
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter canvas(&image);
     canvas.setRenderHint(QPainter::Antialiasing);
     const double scale = size / static_cast<double>(TrayIconSize);
-    const QRectF box(0.5 * scale, 0.5 * scale, 14 * scale, 14 * scale);
+    const QRectF box(0.5 * scale, 0.5 * scale, size - scale, size - scale);
     canvas.setPen(Qt::NoPen);
     canvas.setBrush(disc);
     canvas.drawEllipse(box);
