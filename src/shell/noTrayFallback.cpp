@@ -26,13 +26,15 @@ QString noTrayText() {
 
 TnoTrayFallback::TnoTrayFallback(TzintraSysTray& tray, QWidget& statusWindow,
                                  TdesktopNotifier& notifier, std::function<void()> openStatus,
-                                 std::chrono::milliseconds wait, QObject* parent)
+                                 std::chrono::milliseconds wait, std::chrono::milliseconds recheck,
+                                 QObject* parent)
     : QObject(parent)
     , tray_(tray)
     , statusWindow_(&statusWindow)
     , notifier_(notifier)
     , openStatus_(std::move(openStatus))
-    , timer_(this) {
+    , timer_(this)
+    , recheck_(recheck) {
     timer_.setSingleShot(true);
     timer_.setInterval(wait);
     connect(&timer_, &QTimer::timeout, this, &TnoTrayFallback::check);
@@ -65,7 +67,7 @@ void TnoTrayFallback::check() {
                 openStatus_();
             notifier_.notify(noTrayTitle(), noTrayText(), 0);
         }
-        timer_.setInterval(Recheck);
+        timer_.setInterval(recheck_);
         timer_.start();
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());

@@ -36,7 +36,7 @@ public:
     // forward.
     TnoTrayFallback(TzintraSysTray& tray, QWidget& statusWindow, TdesktopNotifier& notifier,
                     std::function<void()> openStatus, std::chrono::milliseconds wait = Wait,
-                    QObject* parent = nullptr);
+                    std::chrono::milliseconds recheck = Recheck, QObject* parent = nullptr);
     ~TnoTrayFallback() override;
 
     // Starts the wait; call once the icon has been asked for.
@@ -52,6 +52,7 @@ private:
     TdesktopNotifier& notifier_;
     std::function<void()> openStatus_;
     QTimer timer_;
+    std::chrono::milliseconds recheck_;
     bool told_ = false;
     bool trayless_ = false;
 };
