@@ -251,6 +251,24 @@ TEST_F(TrayHostsLiveTest, APanelThatComesLateOrRestartsGetsTheItem) {
     quit(program);
 }
 
+TEST_F(TrayHostsLiveTest, AnXEmbedTrayWithoutAWatcherGetsTheIconAfterTheWait) {
+    configure();
+    start({.tray = test::XSession::Tray::xembed, .sessionBus = true});
+    TnotificationServer server;
+    ASSERT_TRUE(bus.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &server,
+                                   QDBusConnection::ExportAllSlots));
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    test::SimProcess program(VANTLE_PROGRAM, {});
+    const auto icon = x->waitForColour(QColor(0, 128, 0));
+    ASSERT_TRUE(icon) << program.errors();
+    EXPECT_LT(icon->y(), test::XSession::TrayHeight) << "not in the tray";
+    // Past the program's wait for any area: a tray was there, so there is nothing to tell (and
+    // no window to open, which goes with the notice).
+    waitFor([] { return false; }, 12s);
+    EXPECT_TRUE(server.received.empty()) << server.received.front().summary.toStdString();
+    quit(program);
+}
+
 TEST_F(TrayHostsLiveTest, WithoutANotificationAreaTheWindowAndOneNotificationAppear) {
     configure();
     start({.tray = test::XSession::Tray::none, .sessionBus = true});
