@@ -37,9 +37,8 @@ std::int32_t low32(std::int64_t value) {
 } // namespace
 
 void generateTray(const Tconfiguration& configuration, const Tiinet& usage) {
-    (void)usage.currentTraffic(); // fails before any file is touched
-    writeTrayIcons(usage, configuration.trayIconsFile);
     generateTray(usage, configuration.trayIconFile, configuration.trayHintFile);
+    writeTrayIcons(usage, configuration.trayIconsFile);
 }
 
 void generateTray(const Tiinet& usage, const std::string& iconFile, const std::string& hintFile) {

@@ -22,7 +22,7 @@ inline constexpr int TrayIconSize = 16;
 inline constexpr int TrayIconSizes[] = {16, 22, 24, 32, 48, 64};
 
 // writeTrayIcon, then writeTrayHint, into the configuration's files or the given ones; with the
-// configuration also writeTrayIcons. A model without the current traffic record raises "Failed
+// configuration writeTrayIcons follows. A model without the current traffic record raises "Failed
 // to find current traffic data" before any file is touched.
 void generateTray(const Tconfiguration& configuration, const Tiinet& usage);
 void generateTray(const Tiinet& usage, const std::string& iconFile, const std::string& hintFile);
