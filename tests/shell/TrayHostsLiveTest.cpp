@@ -200,6 +200,8 @@ TEST_F(TrayHostsLiveTest, TheItemOffersItsMenuSizesAndClicksToThePanel) {
                                             QStringLiteral("Activate"))
              << 0 << 0);
     EXPECT_FALSE(test::windowNamed("vantle").empty()) << program.errors();
+    // The page is drawn (its pies' colour): the window has settled.
+    EXPECT_TRUE(x->waitForColour(QColor(166, 202, 240))) << program.errors();
 
     // A right click on the icon: the panel draws the program's menu; Configure opens the dialog.
     const QPoint at = *green + QPoint(1, 1);

@@ -103,6 +103,8 @@ TEST_F(WindowManagerLiveTest, EveryCaptionReadsAsItsOwnText) {
     const std::string status = test::windowNamed("vantle");
     ASSERT_FALSE(status.empty()) << program.errors();
     EXPECT_EQ(test::windowProperty(status, "_NET_WM_NAME"), quoted("vantle"));
+    // The page is drawn (its pies' colour): the window has settled and keeps the focus it has.
+    EXPECT_TRUE(x.waitForColour(QColor(166, 202, 240))) << program.errors();
 
     ASSERT_EQ(click("3"), 0); // the menu: About
     std::this_thread::sleep_for(500ms);
