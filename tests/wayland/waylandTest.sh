@@ -22,6 +22,8 @@ if [[ $1 != --inner ]]; then
         command -v runuser >/dev/null || { echo "SKIP: runuser is needed to leave root"; exit 77; }
         chown nobody:nogroup "$work"
         as=(runuser -u nobody --)
+        "${as[@]}" test -x "$bin/vantle" ||
+            { echo "SKIP: nobody cannot reach $bin (a build in a private folder)"; exit 77; }
     fi
     status=0
     "${as[@]}" dbus-run-session -- "$0" --inner "$bin" "$work" || status=$?
