@@ -55,6 +55,7 @@ public:
     std::map<std::string, std::string> providers;
 
     const std::string trayIconFile;
+    const std::string trayIconsFile; // the notification area's icon at every size
     const std::string trayHintFile;
     const std::string statusFile;
     const std::string updatedFile;

@@ -229,4 +229,69 @@ std::string Ticon::fileBytes() const {
     return out;
 }
 
+std::string iconFileBytes(const std::vector<QImage>& pictures) {
+    if (pictures.empty() || pictures.size() > 0xFFFF)
+        throw Error("Invalid icon image");
+    std::vector<std::string> images;
+    for (const QImage& source : pictures) {
+        if (source.width() < 1 || source.width() > 256 || source.height() < 1 ||
+            source.height() > 256)
+            throw Error("Invalid icon image");
+        const QImage picture = source.convertToFormat(QImage::Format_ARGB32);
+        const auto w = static_cast<std::uint32_t>(picture.width());
+        const auto h = static_cast<std::uint32_t>(picture.height());
+        const std::uint32_t maskStride = (w + 31) / 32 * 4;
+        std::string image;
+        putLong(image, 40);
+        putLong(image, w);
+        putLong(image, h * 2);
+        putWord(image, 1);
+        putWord(image, 32);
+        putLong(image, 0);
+        putLong(image, w * h * 4 + maskStride * h);
+        for (int i = 0; i < 4; ++i)
+            putLong(image, 0);
+        for (int y = picture.height() - 1; y >= 0; --y) {
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb pixel = picture.pixel(x, y);
+                image += static_cast<char>(qBlue(pixel));
+                image += static_cast<char>(qGreen(pixel));
+                image += static_cast<char>(qRed(pixel));
+                image += static_cast<char>(qAlpha(pixel));
+            }
+        }
+        for (int y = picture.height() - 1; y >= 0; --y) {
+            std::string row(maskStride, '\0');
+            for (int x = 0; x < picture.width(); ++x) {
+                if (qAlpha(picture.pixel(x, y)) == 0) {
+                    char& bits = row[static_cast<std::size_t>(x / 8)];
+                    bits = static_cast<char>(bits | (0x80 >> (x % 8)));
+                }
+            }
+            image += row;
+        }
+        images.push_back(std::move(image));
+    }
+    std::string out;
+    putWord(out, 0);
+    putWord(out, 1);
+    putWord(out, static_cast<std::uint16_t>(images.size()));
+    auto offset = static_cast<std::uint32_t>(6 + 16 * images.size());
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        // 0 stands for 256 in the size bytes.
+        out += static_cast<char>(pictures[i].width() & 0xFF);
+        out += static_cast<char>(pictures[i].height() & 0xFF);
+        out += '\0';
+        out += '\0';
+        putWord(out, 1);
+        putWord(out, 32);
+        putLong(out, static_cast<std::uint32_t>(images[i].size()));
+        putLong(out, offset);
+        offset += static_cast<std::uint32_t>(images[i].size());
+    }
+    for (const std::string& image : images)
+        out += image;
+    return out;
+}
+
 } // namespace vantle

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <string>
+#include <vector>
 
 class QPainter;
 
@@ -40,6 +41,11 @@ struct Ticon {
     // 255 elsewhere, followed by the AND mask, so that readers of either see the same picture.
     std::string fileBytes() const;
 };
+
+// An icon file holding each picture (1 to 256 pixels square, in the order given) with its alpha
+// channel, 32 bits per pixel, and an AND mask set where a pixel is fully transparent. Raises
+// Error for no picture or a size out of range.
+std::string iconFileBytes(const std::vector<QImage>& pictures);
 
 // An icon of size x size pixels (1 to 256) from bitmap, whose pixels of transparentColor (red,
 // green and blue compared) become transparent. The bitmap is drawn at (0, 0), or stretched to

@@ -5,10 +5,12 @@
 #include "crashEngine.h"
 #include "dataFolderLock.h"
 #include "main_form.h"
+#include "noTrayFallback.h"
 
 #include "lib/runtime/DebugOutput.h"
 #include "platform/systemLog.h"
 #include "ui/VCLutils.h"
+#include "ui/appIcon.h"
 #include "usage/httpClient.h"
 
 #include <QApplication>
@@ -65,7 +67,8 @@ int main(int argc, char** argv) {
     TmadExcept::instance().setMessageBox(showCrashMessage);
     QApplication::setApplicationName("vantle");
     QGuiApplication::setDesktopFileName("vantle");
-    QApplication::setApplicationDisplayName("vantle");
+    // No display name: Qt would append it to every caption ("vantle - About — vantle").
+    QApplication::setWindowIcon(applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
     TmainFrm form;
@@ -73,6 +76,8 @@ int main(int argc, char** argv) {
     int status = 0;
     try {
         const TinstanceEntry running = SingleInstance::query(MainInstanceName);
+        if (running.processId != 0 && openTraylessInstance())
+            return 0; // without a notification area the running instance has no icon to point at
         const std::unique_ptr<platform::TfolderLock> dataLock = lockDataFolder();
         if (running.processId != 0 || dataLock->state() == platform::TfolderLock::Tstate::taken) {
             runtime::outputDebugString("vantle is already running.");

@@ -3,6 +3,7 @@
 #include "MadExceptHelper.h"
 #include "SingleInstance.h"
 #include "crashEngine.h"
+#include "noTrayFallback.h"
 #include "pollCycle.h"
 #include "startProblems.h"
 
@@ -15,6 +16,7 @@
 #include "ui/VCLutils.h"
 #include "ui/about_form.h"
 #include "ui/config_form.h"
+#include "ui/desktopNotifier.h"
 #include "ui/status_form.h"
 #include "ui/sysTray.h"
 
@@ -108,6 +110,10 @@ void TmainFrm::startUp() {
     statusFrm = status_.get();
     reloadTray();
     tray_->SetActive(true);
+    notifier_ = std::make_unique<TdesktopNotifier>();
+    noTray_ =
+        std::make_unique<TnoTrayFallback>(*tray_, *status_, *notifier_, [this] { Open1Click(); });
+    noTray_->start();
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
     pollTimer.setInterval(FirstPollDelayMs);
     pollTimer.start();
@@ -123,12 +129,16 @@ void TmainFrm::startUp() {
 }
 
 void TmainFrm::reloadTray() {
-    // A damaged file is as none: the default stands in until the next poll writes it again.
+    // Every size where the poll drew them, else the 16-pixel picture of the status bars; a
+    // damaged file is as none: the default stands in until the next poll writes it again.
     std::error_code ec;
     bool loaded = false;
-    if (std::filesystem::exists(configuration_->trayIconFile, ec)) {
+    for (const std::string* file :
+         {&configuration_->trayIconsFile, &configuration_->trayIconFile}) {
+        if (loaded || !std::filesystem::exists(*file, ec))
+            continue;
         try {
-            tray_->LoadIconFromFile(QString::fromStdString(configuration_->trayIconFile));
+            tray_->LoadIconFromFile(QString::fromStdString(*file));
             loaded = true;
         } catch (const std::exception& e) {
             runtime::outputDebugString(e.what());

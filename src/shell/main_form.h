@@ -20,6 +20,8 @@ namespace vantle {
 
 class TaboutFrm;
 class Tconfiguration;
+class TdesktopNotifier;
+class TnoTrayFallback;
 class TpollThread;
 class TstatusFrm;
 class TzintraSysTray;
@@ -83,6 +85,9 @@ private:
     std::unique_ptr<TzintraSysTray> tray_;
     std::unique_ptr<Tconfiguration> configuration_;
     std::unique_ptr<TstatusFrm> status_;
+    // Where the desktop has no notification area.
+    std::unique_ptr<TdesktopNotifier> notifier_;
+    std::unique_ptr<TnoTrayFallback> noTray_;
     QPointer<TaboutFrm> about_; // deletes itself when closed
 };
 

@@ -25,6 +25,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+#include <QWheelEvent>
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 
 #include <memory>
@@ -262,6 +263,10 @@ bool TEwbExternalBrowser::eventFilter(QObject* watched, QEvent* event) {
         const auto modifiers = static_cast<QKeyEvent*>(event)->modifiers();
         return (modifiers & (Qt::ControlModifier | Qt::AltModifier)) != 0;
     }
+    case QEvent::Wheel:
+        // Ctrl + wheel (and a touchpad's pinch, which arrives as one) would zoom the page.
+        return (static_cast<QWheelEvent*>(event)->modifiers() & Qt::ControlModifier) != 0;
+    case QEvent::NativeGesture:
     case QEvent::ContextMenu:
     case QEvent::DragEnter:
     case QEvent::DragMove:

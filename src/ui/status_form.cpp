@@ -165,14 +165,27 @@ void TstatusFrm::SetColumns(int n) {
 void TstatusFrm::applyGeometry() {
     // The frame is known only once the window system has framed the window.
     const int frame = frameGeometry().height() - geometry().height();
+    const QSize before = size();
     setFixedSize(columns_ * ColumnWidth, WindowHeight - std::max(frame, 0));
+    // A document with more traffic types widens the window: it stays in the middle.
+    if (centred_ && size() != before)
+        centre();
+}
+
+void TstatusFrm::centre() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
 }
 
 void TstatusFrm::FormShow() {
     if (!centred_) {
         centred_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen())
-            move(screen->availableGeometry().center() - rect().center());
+        centre();
     }
     if (!browser_) {
         // The engine costs several times the rest of the program: it is loaded on first use.

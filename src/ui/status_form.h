@@ -68,6 +68,8 @@ protected:
 private:
     void report(const std::exception_ptr& failure) const;
     void applyGeometry();
+    // The whole window, frame included, in the middle of its screen's free area.
+    void centre();
 
     Tconfiguration& configuration_;
     TfailureReporter reportException_;

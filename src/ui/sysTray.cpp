@@ -4,6 +4,7 @@
 
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
+#include "outputs/generate_tray.h"
 #include "ui/qtTrayBackend.h"
 
 #include <QAction>
@@ -242,23 +243,16 @@ void TzintraSysTray::SetIcons(const QList<QIcon>& value) {
 }
 
 QIcon TzintraSysTray::programIcon() {
-    const QIcon application = QGuiApplication::windowIcon();
-    if (!application.isNull())
-        return application;
-    // A meter: a grey disc with a green share.
-    QImage image(16, 16, QImage::Format_ARGB32);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF disc(0.5, 0.5, 15.0, 15.0);
-    painter.setPen(QColor(80, 80, 80));
-    painter.setBrush(QColor(235, 235, 235));
-    painter.drawEllipse(disc);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0, 170, 0));
-    painter.drawPie(disc, 90 * 16, -130 * 16);
-    painter.end();
-    return QIcon(QPixmap::fromImage(image));
+    // Neutral: before the first poll no wedge may pass for a share of the quota.
+    QIcon icon;
+    for (const int size : TrayIconSizes)
+        icon.addPixmap(QPixmap::fromImage(drawNeutralMeter(size)));
+    return icon;
+}
+
+void TzintraSysTray::SetPopupMenu(QMenu* value) {
+    popupMenu_ = value;
+    backend_->setMenu(value);
 }
 
 void TzintraSysTray::SetVisibility(TTrayVisibilities value) {
@@ -609,6 +603,11 @@ void TzintraSysTray::DoContextPopup(int x, int y) {
 }
 
 bool TzintraSysTray::showMenu(QMenu* menu, int x, int y) {
+    // A Wayland client cannot place a menu at a point of the screen: without a window of the
+    // program under the mouse it would open as a window of its own, filling the screen. There
+    // the area's own drawing of the menu is the only one.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        return true;
     // The menu grabs the mouse and closes on a click elsewhere by itself; it returns once closed.
     const QPointer<TzintraSysTray> alive(this);
     menu->exec(QPoint(x, y));

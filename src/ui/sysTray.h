@@ -135,8 +135,7 @@ public:
     void SetIconIndex(int value);
     const QList<QIcon>& Icons() const { return icons_; }
     void SetIcons(const QList<QIcon>& value);
-    // What the program shows when it has no icon of its own: the application's window icon,
-    // else a drawn one.
+    // What the program shows when it has no icon of its own: a neutral meter at every size.
     static QIcon programIcon();
 
     // The tip is the text before the first "|".
@@ -146,9 +145,13 @@ public:
     // Shown on a left click.
     QMenu* DropDownMenu() const { return dropDownMenu_; }
     void SetDropDownMenu(QMenu* value) { dropDownMenu_ = value; }
-    // Shown on a right click; its default action runs on a left double-click.
+    // Shown on a right click; its default action runs on a left double-click. Areas that draw
+    // menus themselves get it to show as theirs.
     QMenu* PopupMenu() const { return popupMenu_; }
-    void SetPopupMenu(QMenu* value) { popupMenu_ = value; }
+    void SetPopupMenu(QMenu* value);
+
+    // Whether a notification area shows the icon now.
+    bool Hosted() const { return backend_->hosted(); }
 
     // Hiding the application also hides the main form instead of only minimising it.
     bool Snap() const { return snap_; }

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+class QMenu;
 class QObject;
 
 namespace vantle {
@@ -131,6 +132,13 @@ public:
     // False where the area never reports the mouse moving over the icon; the component then
     // hands over a changed tip at once instead of at the next move.
     virtual bool sendsMouseMoves() const = 0;
+
+    // The icon's menu, for areas that draw it themselves next to the icon; those report a
+    // right click without WM_CONTEXTMENU, so the component shows no second menu.
+    virtual void setMenu(QMenu* menu) { (void)menu; }
+    // Whether an area shows the icon now; false while none has taken it (no notification area
+    // on the desktop, or one that has not started yet).
+    virtual bool hosted() const { return true; }
 };
 
 } // namespace vantle

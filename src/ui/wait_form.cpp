@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QStringList>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
@@ -105,7 +106,8 @@ void HideWait() {
 }
 
 TwaitFrm::TwaitFrm(std::vector<QImage> frames)
-    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint)
+    // A dialog, so that window managers are told whose window it is (WM_TRANSIENT_FOR).
+    : QWidget(nullptr, Qt::Dialog | Qt::FramelessWindowHint)
     , waitImg(new QLabel(this))
     , blurb(new QLabel(this))
     , progressBar(new QProgressBar(this))
@@ -206,7 +208,8 @@ void TwaitFrm::HideProgress() {
 void TwaitFrm::ShowCentred() {
     if (!isVisible()) {
         QRect over;
-        if (owner_ && owner_->isVisible()) {
+        const bool overOwner = owner_ && owner_->isVisible();
+        if (overOwner) {
             // Disabled first: the events pumped from here on must not reach it.
             owner_->setEnabled(false);
             owner_->unsetCursor();
@@ -214,6 +217,10 @@ void TwaitFrm::ShowCentred() {
         } else {
             over = QGuiApplication::primaryScreen()->geometry();
         }
+        // A window manager keeps a transient window above the one it belongs to; without it
+        // the wait window can open behind a modal dialog.
+        winId();
+        windowHandle()->setTransientParent(overOwner ? owner_->window()->windowHandle() : nullptr);
         move(over.left() + over.width() / 2 - width() / 2,
              over.top() + over.height() / 2 - height() / 2);
         if (!frames_.empty())

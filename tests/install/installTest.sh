@@ -20,6 +20,16 @@ fail() {
     exit 1
 }
 
+# The user's package leaves the developer's stand-in out; the stand-in's holds nothing else.
+user=$root/user
+"$cmake" --install "$build" --prefix "$user/usr" --component vantle >/dev/null
+[[ -x $user/usr/bin/vantle && ! -e $user/usr/bin/vantle-sim ]] ||
+    fail "the vantle component does not hold vantle alone of the two programs"
+sim=$root/sim
+"$cmake" --install "$build" --prefix "$sim/usr" --component sim >/dev/null
+[[ $(cd "$sim" && find . -type f) == "./usr/bin/vantle-sim" ]] ||
+    fail "the sim component holds more than vantle-sim"
+
 for program in vantle vantlectl vantle-sim; do
     [[ -x $usr/bin/$program ]] || fail "bin/$program is not installed"
 done

@@ -9,14 +9,17 @@
 #include "usage/iinet.h"
 
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <limits>
+#include <vector>
 
 using namespace vantle;
 using testing::HasSubstr;
@@ -171,6 +174,7 @@ TEST_F(GenerateTrayTest, HintShowsShareAndMegabytes) {
 
 TEST_F(GenerateTrayTest, WithoutTheCurrentRecordNothingIsTouched) {
     test::writeFile(configuration.trayIconFile, "old icon");
+    test::writeFile(configuration.trayIconsFile, "old icons");
     test::writeFile(configuration.trayHintFile, "old hint");
     usage.isOffpeak = true; // only a peak record
     usage.traffic = {Ttraffic{"Peak", "peak", 0, 1, 2, 50.0}};
@@ -181,7 +185,82 @@ TEST_F(GenerateTrayTest, WithoutTheCurrentRecordNothingIsTouched) {
         EXPECT_STREQ(e.what(), "Failed to find current traffic data");
     }
     EXPECT_EQ(test::readFile(configuration.trayIconFile), "old icon");
+    EXPECT_EQ(test::readFile(configuration.trayIconsFile), "old icons");
     EXPECT_EQ(test::readFile(configuration.trayHintFile), "old hint");
+}
+
+// Every picture of the notification area's icon file, as Qt's reader gives them.
+std::vector<QImage> readIcons(const std::string& path) {
+    QImageReader reader(QString::fromStdString(path));
+    std::vector<QImage> images;
+    do {
+        const QImage image = reader.read();
+        if (image.isNull())
+            break;
+        images.push_back(image.convertToFormat(QImage::Format_ARGB32));
+    } while (reader.jumpToNextImage());
+    return images;
+}
+
+// Green pixels (the wedge, smoothed edges left out) in each quarter around the centre:
+// top right, bottom right, bottom left, top left.
+std::array<int, 4> greenQuarters(const QImage& image) {
+    std::array<int, 4> quarters{};
+    const int half = image.width() / 2;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) == Green)
+                ++quarters[x >= half ? (y < half ? 0 : 1) : (y >= half ? 2 : 3)];
+    return quarters;
+}
+
+TEST_F(GenerateTrayTest, TheAreasIconHoldsEverySizeDrawnFromTheSameGeometry) {
+    setPeak(25.0);
+    generateTray(configuration, usage);
+    const std::vector<QImage> images = readIcons(configuration.trayIconsFile);
+    ASSERT_EQ(images.size(), std::size(TrayIconSizes));
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const QImage& image = images[i];
+        const int size = TrayIconSizes[i];
+        SCOPED_TRACE(size);
+        ASSERT_EQ(image.size(), QSize(size, size));
+        // Transparent corners, a quarter wedge from twelve o'clock clockwise, drawn at this size
+        // (a scaled 16-pixel picture would have no more green rows than the 16-pixel one).
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(size - 1, size - 1)), 0);
+        const std::array<int, 4> green = greenQuarters(image);
+        EXPECT_GT(green[0], size * size / 16);
+        // The 16-pixel wedge's edge pixels follow the platform's rules (tested above).
+        if (size != TrayIconSize)
+            EXPECT_EQ(green[1] + green[2] + green[3], 0);
+    }
+    // The 16-pixel picture is the status bars' icon, pixel for pixel.
+    const QImage startbar = QImage(QString::fromStdString(configuration.trayIconFile), "ico")
+                                .convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(images.front(), startbar);
+    // Every size side by side on a panel's grey, for a person to look at.
+    QImage strip(16 + 22 + 24 + 32 + 48 + 64 + 7 * 8, 80, QImage::Format_RGB32);
+    strip.fill(QColor(60, 60, 60));
+    {
+        QPainter painter(&strip);
+        int x = 8;
+        for (const QImage& image : images) {
+            painter.drawImage(x, 8, image);
+            x += image.width() + 8;
+        }
+    }
+    std::filesystem::create_directories(VANTLE_ARTEFACTS);
+    strip.scaled(strip.size() * 2).save(VANTLE_ARTEFACTS "/tray-sizes.png");
+}
+
+TEST_F(GenerateTrayTest, TheNeutralMeterShowsNoShare) {
+    for (const int size : TrayIconSizes) {
+        SCOPED_TRACE(size);
+        const QImage image = drawNeutralMeter(size).convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(greenQuarters(image), (std::array<int, 4>{}));
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(size / 2, size / 2)), 255);
+    }
 }
 
 TEST_F(GenerateTrayTest, GenerateWritesBothFilesOrFailsWithThePath) {

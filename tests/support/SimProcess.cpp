@@ -67,7 +67,9 @@ std::string SimProcess::nextLine() {
 }
 
 void SimProcess::signal(int number) const {
-    kill(pid_, number);
+    // After wait the process is gone: kill(-1) would signal every process we may reach.
+    if (pid_ > 0)
+        kill(pid_, number);
 }
 
 int SimProcess::wait(milliseconds limit) {

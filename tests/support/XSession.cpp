@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -85,12 +86,19 @@ std::optional<QPoint> findColour(const QImage& image, const QColor& colour) {
     return std::nullopt;
 }
 
-XSession::XSession() {
+XSession::XSession()
+    : XSession(Options{}) {}
+
+XSession::XSession(Options options) {
     const std::string xvfb = programPath("Xvfb");
-    const std::string trayer = programPath("trayer");
-    if (xvfb.empty() || trayer.empty() || programPath("xwd").empty() ||
-        programPath("xdotool").empty()) {
-        why_ = "Xvfb, trayer, xwd and xdotool are needed";
+    const bool panel = options.tray == Tray::panel;
+    const bool bus = options.sessionBus || panel;
+    if (xvfb.empty() || programPath("xwd").empty() || programPath("xdotool").empty() ||
+        (options.tray == Tray::xembed && programPath("trayer").empty()) ||
+        (panel && programPath("xfce4-panel").empty()) ||
+        (bus && programPath("dbus-daemon").empty()) ||
+        (options.windowManager && programPath("openbox").empty())) {
+        why_ = "Xvfb, xwd, xdotool and the session's tray, bus and window manager are needed";
         return;
     }
     const std::string size =
@@ -105,15 +113,81 @@ XSession::XSession() {
     }
     display_ = ":" + number;
     displayEnv_ = std::make_unique<ScopedEnv>("DISPLAY", display_);
-    busEnv_ = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS",
-                                          "unix:path=/nonexistent/vantle-test");
     platformEnv_ = std::make_unique<ScopedEnv>("QT_QPA_PLATFORM", "xcb");
-    tray_ = std::make_unique<SimProcess>(
-        trayer, std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype",
-                                         "pixel", "--width", std::to_string(TrayWidth), "--height",
-                                         std::to_string(TrayHeight), "--transparent", "false",
-                                         "--tint", "0xffffff"});
+    // The desktop's own programs keep their settings and caches here, never in the real home.
+    const ScopedEnv home("HOME", dir_.file("home/"));
+    if (bus) {
+        bus_ = std::make_unique<SimProcess>(
+            programPath("dbus-daemon"),
+            std::vector<std::string>{"--session", "--nofork", "--print-address=1"});
+        busAddress_ = bus_->nextLine();
+        if (busAddress_.empty()) {
+            why_ = "dbus-daemon did not start: " + bus_->errors();
+            return;
+        }
+    }
+    busEnv_ = std::make_unique<ScopedEnv>("DBUS_SESSION_BUS_ADDRESS",
+                                          bus ? busAddress_ : "unix:path=/nonexistent/vantle-test");
+    if (options.windowManager) {
+        windowManager_ = std::make_unique<SimProcess>(programPath("openbox"),
+                                                      std::vector<std::string>{"--sm-disable"});
+        // Managing starts once it owns the screen's window manager selection.
+        for (int i = 0; i < 100 && windowProperty("-root", "_NET_SUPPORTING_WM_CHECK").empty(); ++i)
+            std::this_thread::sleep_for(50ms);
+    }
+    if (options.tray == Tray::xembed)
+        tray_ = std::make_unique<SimProcess>(
+            programPath("trayer"),
+            std::vector<std::string>{"--edge", "top", "--align", "right", "--widthtype", "pixel",
+                                     "--width", std::to_string(TrayWidth), "--height",
+                                     std::to_string(TrayHeight), "--transparent", "false", "--tint",
+                                     "0xffffff"});
     started_ = true;
+    if (panel && options.startPanel && !startPanel()) {
+        why_ = "xfce4-panel did not take the StatusNotifierWatcher name";
+        started_ = false;
+    }
+}
+
+XSession::~XSession() {
+    stopPanel();
+    tray_.reset();
+    windowManager_.reset();
+    // Programs the bus started for the panel end with the bus.
+    bus_.reset();
+    server_.reset();
+}
+
+bool XSession::startPanel() {
+    if (bus_ == nullptr)
+        return false;
+    stopPanel();
+    {
+        const ScopedEnv home("HOME", dir_.file("home/"));
+        panel_ = std::make_unique<SimProcess>(programPath("xfce4-panel"),
+                                              std::vector<std::string>{"--disable-wm-check"});
+    }
+    for (int i = 0; i < 300; ++i) {
+        SimProcess owner(programPath("dbus-send"),
+                         {"--session", "--print-reply", "--dest=org.freedesktop.DBus", "/",
+                          "org.freedesktop.DBus.NameHasOwner",
+                          "string:org.kde.StatusNotifierWatcher"});
+        const std::string header = owner.nextLine();
+        const std::string answer = owner.nextLine();
+        owner.wait(5s);
+        if (answer.find("true") != std::string::npos)
+            return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+void XSession::stopPanel() {
+    if (panel_ == nullptr)
+        return;
+    panel_->signal(SIGTERM);
+    panel_->wait(5s);
+    panel_.reset();
 }
 
 QImage XSession::screenshot() const {
@@ -140,6 +214,33 @@ std::optional<QPoint> XSession::waitForColour(const QColor& colour) const {
 int xdotool(const std::vector<std::string>& arguments) {
     SimProcess run(programPath("xdotool"), arguments);
     return run.wait(10s);
+}
+
+std::string windowProperty(const std::string& window, const std::string& property) {
+    SimProcess xprop(programPath("xprop"), window == "-root"
+                                               ? std::vector<std::string>{"-root", property}
+                                               : std::vector<std::string>{"-id", window, property});
+    const std::string line = xprop.nextLine();
+    xprop.wait(5s);
+    // "NAME(TYPE) = value", "NAME(WINDOW): window id # 0x..." or "NAME:  not found."
+    const std::size_t type = line.find(')');
+    if (type == std::string::npos || type + 3 > line.size())
+        return {};
+    return line.substr(type + (line.compare(type, 4, ") = ") == 0 ? 4 : 3));
+}
+
+std::vector<std::string> stackingOrder() {
+    std::vector<std::string> ids;
+    std::stringstream list(windowProperty("-root", "_NET_CLIENT_LIST_STACKING"));
+    std::string word;
+    while (std::getline(list, word, ',')) {
+        word.erase(0, word.find_first_not_of(" \t"));
+        // xprop prints "window id # 0x400007"; keep the number in decimal, as xdotool does.
+        const std::size_t hex = word.find("0x");
+        if (hex != std::string::npos)
+            ids.push_back(std::to_string(std::stoul(word.substr(hex), nullptr, 16)));
+    }
+    return ids;
 }
 
 std::string windowNamed(const std::string& title) {

@@ -154,8 +154,8 @@ TEST(VantlectlRender, WritesTheProfilesFilesFromItsStoredDocuments) {
                     test::readFile(VANTLE_FIXTURES "/usage/sample.xml"));
     const Outcome run = vantlectl("render");
     EXPECT_EQ(run.status, 0) << run.output;
-    for (const char* file :
-         {"startbar.ico", "startbar.txt", "status.json", "html/peak.png", "html/offpeak.png"}) {
+    for (const char* file : {"startbar.ico", "tray.ico", "startbar.txt", "status.json",
+                             "html/peak.png", "html/offpeak.png"}) {
         SCOPED_TRACE(file);
         EXPECT_TRUE(std::filesystem::exists(data + file));
     }

@@ -5,6 +5,7 @@
 #include "ui/sysTray.h"
 
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QImage>
 #include <QPixmap>
 #include <QSystemTrayIcon>
@@ -12,6 +13,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 namespace vantle {
@@ -58,8 +60,7 @@ QIcon solidIcon(QColor color) {
 
 class QtTrayBackendTest : public testing::Test {
 protected:
-    QtTrayBackendTest()
-        : icon(*backend.findChild<QSystemTrayIcon*>()) {
+    QtTrayBackendTest() {
         record.hWnd = &window;
         record.uID = 7;
         record.uCallbackMessage = WM_TRAYCALLBACK;
@@ -72,9 +73,12 @@ protected:
         return backend.notifyIcon(message, record);
     }
 
+    // The XEmbed icon, made by the first NIM_ADD.
+    QSystemTrayIcon& icon() { return *backend.xembedIcon(); }
+
     Window window;
-    TqtTrayBackend backend;
-    QSystemTrayIcon& icon;
+    // Without a bus the XEmbed icon is the only road, taken at once.
+    TqtTrayBackend backend{QDBusConnection(QStringLiteral("none")), std::chrono::milliseconds(0)};
     TnotifyIconData record;
 };
 
@@ -93,10 +97,10 @@ TEST_F(QtTrayBackendTest, ActivationsBecomeMouseNotifications) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.reason));
-        emit icon.activated(c.reason);
+        emit icon().activated(c.reason);
         EXPECT_THAT(window.delivered(), ElementsAreArray(c.notifications));
     }
-    emit icon.messageClicked();
+    emit icon().messageClicked();
     QCoreApplication::sendPostedEvents(&window);
     EXPECT_THAT(window.received,
                 ElementsAre(Window::Message{WM_TRAYCALLBACK, 7, NIN_BALLOONUSERCLICK}));
@@ -104,7 +108,7 @@ TEST_F(QtTrayBackendTest, ActivationsBecomeMouseNotifications) {
 
     // Once deleted the icon reports nothing.
     ASSERT_TRUE(notify(NIM_DELETE, 0));
-    emit icon.activated(QSystemTrayIcon::Trigger);
+    emit icon().activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window.delivered().empty());
 }
 
@@ -115,30 +119,32 @@ TEST_F(QtTrayBackendTest, RequestsSetTheIconsPictureTipAndVisibility) {
 
     ASSERT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_FALSE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_TRUE(icon.isVisible());
-    EXPECT_EQ(icon.toolTip(), QStringLiteral("tip"));
-    EXPECT_EQ(icon.icon().cacheKey(), record.hIcon.cacheKey());
+    EXPECT_TRUE(icon().isVisible());
+    EXPECT_EQ(icon().toolTip(), QStringLiteral("tip"));
+    EXPECT_EQ(icon().icon().cacheKey(), record.hIcon.cacheKey());
     EXPECT_TRUE(notify(NIM_SETVERSION, 0));
 
     // Only what the flags name changes.
     record.szTip = QStringLiteral("new tip");
     record.hIcon = solidIcon(Qt::blue);
     ASSERT_TRUE(notify(NIM_MODIFY, NIF_TIP));
-    EXPECT_EQ(icon.toolTip(), QStringLiteral("new tip"));
-    EXPECT_NE(icon.icon().cacheKey(), record.hIcon.cacheKey());
+    EXPECT_EQ(icon().toolTip(), QStringLiteral("new tip"));
+    EXPECT_NE(icon().icon().cacheKey(), record.hIcon.cacheKey());
     ASSERT_TRUE(notify(NIM_MODIFY, NIF_ICON));
-    EXPECT_EQ(icon.icon().cacheKey(), record.hIcon.cacheKey());
+    EXPECT_EQ(icon().icon().cacheKey(), record.hIcon.cacheKey());
 
     ASSERT_TRUE(notify(NIM_DELETE, 0));
-    EXPECT_FALSE(icon.isVisible());
+    EXPECT_FALSE(icon().isVisible());
 }
 
 TEST(QtTrayBackendComponentTest, AChangedHintReachesTheToolTipAtOnce) {
-    auto backend = std::make_unique<TqtTrayBackend>();
-    QSystemTrayIcon& icon = *backend->findChild<QSystemTrayIcon*>();
+    auto backend = std::make_unique<TqtTrayBackend>(QDBusConnection(QStringLiteral("none")),
+                                                    std::chrono::milliseconds(0));
+    TqtTrayBackend& area = *backend;
     TzintraSysTray tray(std::move(backend));
     tray.SetHint(QStringLiteral("vantle"));
     tray.SetActive(true);
+    QSystemTrayIcon& icon = *area.xembedIcon();
     EXPECT_TRUE(icon.isVisible());
     EXPECT_EQ(icon.toolTip(), QStringLiteral("vantle"));
 

@@ -20,7 +20,9 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QWebEngineView>
+#include <QWheelEvent>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -321,9 +323,18 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
         QApplication::sendEvent(target, &drop);
     }
 
+    // Ctrl + wheel, as a touchpad's pinch also arrives, would zoom the page.
+    for (const int delta : {120, -120, 120}) {
+        QWheelEvent wheel(QPointF(at), renderWidget().mapToGlobal(QPointF(at)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(&renderWidget(), &wheel);
+    }
+
     page().triggerAction(QWebEnginePage::Reload);
     form.browser()->ExecScript("location.reload()");
     test::settle(800);
+    EXPECT_EQ(page().zoomFactor(), 1.0);
 
     EXPECT_EQ(eval(Content), before);
     EXPECT_EQ(page().url(), address);
@@ -337,6 +348,14 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
     QApplication::sendEvent(&renderWidget(), &plain);
     EXPECT_TRUE(test::waitFor([&] { return eval("String(keys)") == "1"; }, 5000));
     EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(StatusFormTest, StaysCentredWhateverTheNumberOfColumns) {
+    writeStatus(document({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    showLoaded(); // shown with two columns, widened to three by the document
+    EXPECT_EQ(form.width(), 570);
+    const QPoint centre = form.screen()->availableGeometry().center();
+    EXPECT_LE((form.frameGeometry().center() - centre).manhattanLength(), 2);
 }
 
 TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {

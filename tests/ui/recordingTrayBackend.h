@@ -23,6 +23,8 @@ public:
     struct Settings {
         std::uint32_t version = 0x60000;
         bool mouseMoves = true;
+        bool hosted = true;
+        QMenu* menu = nullptr; // the last menu handed over
     };
 
     TrecordingTrayBackend(Settings& settings, std::vector<Request>& requests)
@@ -35,6 +37,8 @@ public:
     }
     std::uint32_t shellVersion() const override { return settings_.version; }
     bool sendsMouseMoves() const override { return settings_.mouseMoves; }
+    void setMenu(QMenu* menu) override { settings_.menu = menu; }
+    bool hosted() const override { return settings_.hosted; }
 
 private:
     Settings& settings_;

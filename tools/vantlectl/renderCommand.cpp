@@ -69,12 +69,16 @@ int renderCommand(const Arguments& arguments) {
 
     const std::string& out = options.outFolder;
     const std::string iconFile = out.empty() ? configuration.trayIconFile : out + "startbar.ico";
+    const std::string iconsFile = out.empty() ? configuration.trayIconsFile : out + "tray.ico";
     const std::string hintFile = out.empty() ? configuration.trayHintFile : out + "startbar.txt";
     const std::string statusFile = out.empty() ? configuration.statusFile : out + "status.json";
     const std::string htmlFolder = out.empty() ? configuration.htmlFolder : out + "html/";
 
     // In the poll cycle's order; the tray step fails first when the current record is missing.
+    // The notification area's icon goes with the status bars' one, so that the program never
+    // shows an older share than the status bars.
     generateTray(usage, iconFile, hintFile);
+    writeTrayIcons(usage, iconsFile);
     generatePies(usage, htmlFolder);
     generateJson(configuration, usage, statusFile, htmlFolder);
 
