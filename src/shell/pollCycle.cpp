@@ -12,7 +12,7 @@
 
 namespace vantle {
 
-bool runPollCycle(Tconfiguration& configuration) {
+bool runPollCycle(Tconfiguration& configuration, std::exception_ptr* failure) {
     Tiinet usage(configuration);
     try {
         usage.fetch();
@@ -24,6 +24,8 @@ bool runPollCycle(Tconfiguration& configuration) {
         return true;
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
+        if (failure != nullptr)
+            *failure = std::current_exception();
         return false;
     }
 }

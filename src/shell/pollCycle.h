@@ -2,13 +2,15 @@
 // of the program reads (tray icon and hint, pie pictures, status document).
 #pragma once
 
+#include <exception>
+
 namespace vantle {
 
 class Tconfiguration;
 
 // Runs the cycle once on the calling thread. The first failure ends it: its bare message goes
-// to the diagnostic sink, and the files of the steps not reached stay as they were. True when
-// every step succeeded.
-bool runPollCycle(Tconfiguration& configuration);
+// to the diagnostic sink, the failure itself to failure when given (its kind by failureKind),
+// and the files of the steps not reached stay as they were. True when every step succeeded.
+bool runPollCycle(Tconfiguration& configuration, std::exception_ptr* failure = nullptr);
 
 } // namespace vantle
