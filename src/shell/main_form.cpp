@@ -127,9 +127,13 @@ void TmainFrm::pollTimerTimer() {
         // there is nothing to show, so it always polls.
         const bool recent =
             std::filesystem::exists(configuration_->statusFile, ec) && std::trunc(minutes) < 20;
-        if (!recent) {
+        if (!recent && worker_ && !worker_->isFinished()) {
+            // A cycle still waiting for the provider would only be joined by a second one.
+            runtime::outputDebugString("The previous poll is still running; this one is skipped");
+        } else if (!recent) {
             auto* worker = new TpollThread(*configuration_); // frees itself when done
             connect(worker, &QThread::finished, worker, &QObject::deleteLater);
+            worker_ = worker;
             worker->start();
         }
     } catch (const std::exception& e) {

@@ -17,6 +17,7 @@ namespace vantle {
 
 class TaboutFrm;
 class Tconfiguration;
+class TpollThread;
 class TstatusFrm;
 class TzintraSysTray;
 
@@ -66,7 +67,8 @@ private:
     std::unique_ptr<TzintraSysTray> tray_;
     std::unique_ptr<Tconfiguration> configuration_;
     std::unique_ptr<TstatusFrm> status_;
-    QPointer<TaboutFrm> about_; // deletes itself when closed
+    QPointer<TaboutFrm> about_;    // deletes itself when closed
+    QPointer<TpollThread> worker_; // the latest poll worker, until it has freed itself
 };
 
 // The main form, set by the program start, and the status window, made at start-up.
