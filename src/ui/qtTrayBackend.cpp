@@ -2,6 +2,7 @@
 #include "ui/qtTrayBackend.h"
 
 #include <QCoreApplication>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <climits>
@@ -24,6 +25,12 @@ QSystemTrayIcon::MessageIcon messageIcon(std::uint32_t infoFlags) {
 }
 
 } // namespace
+
+QString plainToolTip(const QString& text) {
+    // Qt shows a tool tip that looks like markup as rich text; the hint holds the provider's
+    // names, which must read as they are written.
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
+}
 
 TqtTrayBackend::TqtTrayBackend(QObject* parent)
     : QObject(parent)
@@ -70,7 +77,7 @@ void TqtTrayBackend::apply(const TnotifyIconData& data) {
     if (data.uFlags & NIF_ICON)
         icon_.setIcon(data.hIcon);
     if (data.uFlags & NIF_TIP)
-        icon_.setToolTip(data.szTip);
+        icon_.setToolTip(plainToolTip(data.szTip));
     // An empty balloon asks to hide the current one. Qt cannot take a message back, and its
     // messages time out by themselves; showing an empty one would pop up an empty notification.
     if ((data.uFlags & NIF_INFO) && !(data.szInfoTitle.isEmpty() && data.szInfo.isEmpty()))

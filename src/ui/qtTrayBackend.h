@@ -12,6 +12,10 @@
 
 namespace vantle {
 
+// The tool tip for a text that must show as written: plain text stays as it is, text that Qt
+// would take for markup becomes markup that shows it literally.
+QString plainToolTip(const QString& text);
+
 // Requests become the icon's picture, tool tip, show, hide and showMessage; its activations
 // come back as the mouse notifications of the record's callback message. Qt docks the icon
 // again by itself when the area is re-created, so "TaskbarCreated" never comes from here.

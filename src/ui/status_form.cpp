@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -158,7 +159,13 @@ void TstatusFrm::SetColumns(int n) {
 void TstatusFrm::applyGeometry() {
     // The frame is known only once the window system has framed the window.
     const int frame = frameGeometry().height() - geometry().height();
-    setFixedSize(columns_ * ColumnWidth, WindowHeight - std::max(frame, 0));
+    // However many types the provider lists, the window stays on the screen; the page scrolls.
+    std::int64_t width = std::int64_t{columns_} * ColumnWidth;
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        width = std::min<std::int64_t>(
+            width, std::max(screen->availableGeometry().width(), 2 * ColumnWidth));
+    setFixedSize(static_cast<int>(std::min<std::int64_t>(width, QWIDGETSIZE_MAX)),
+                 WindowHeight - std::max(frame, 0));
 }
 
 void TstatusFrm::FormShow() {

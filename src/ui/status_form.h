@@ -47,7 +47,7 @@ public:
     // unless the page is complete. A failure to read the document is raised; one of the page is
     // reported.
     void LoadStatus();
-    // Client width max(n, 2) columns, outer height WindowHeight.
+    // Client width max(n, 2) columns, never wider than the screen; outer height WindowHeight.
     void SetColumns(int n);
 
     // The page view; null until the window has been shown, and while its module cannot load.

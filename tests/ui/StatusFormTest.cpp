@@ -16,15 +16,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHostAddress>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QNetworkDatagram>
+#include <QScreen>
+#include <QUdpSocket>
 #include <QWebEngineView>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <string>
@@ -139,11 +145,16 @@ TEST_F(StatusFormTest, HiddenWithoutEngineAndSizedByColumns) {
     EXPECT_EQ(form.browser(), nullptr);
     EXPECT_TRUE(reports.empty());
 
-    const std::pair<int, int> widths[] = {{-1, 380}, {0, 380}, {1, 380}, {2, 380}, {3, 570}};
+    // However many types a document lists, the window fits the screen.
+    const int screen = QGuiApplication::primaryScreen()->availableGeometry().width();
+    ASSERT_GE(screen, 570);
+    const std::pair<int, int> widths[] = {{-1, 380},      {0, 380},         {1, 380},
+                                          {2, 380},       {3, 570},         {16, screen},
+                                          {2000, screen}, {1 << 30, screen}};
     for (const auto& [n, width] : widths) {
         SCOPED_TRACE(n);
         form.SetColumns(n);
-        EXPECT_EQ(form.width(), width);
+        EXPECT_EQ(form.width(), std::min(width, screen));
         EXPECT_EQ(form.frameGeometry().height(), 460);
     }
 }
@@ -221,11 +232,12 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
          document({{"A", "a"}}, "Say \"hi\" to O'Brien\\home\r\nnext\tline"),
          "document.getElementById('warning-div').className + '|' + "
          "document.getElementById('warning').textContent",
-         "|Say \"hi\" to O'Brien\\home\nnext\tline", 380},
-        {"error text placed as HTML", document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
-         "document.querySelector('#warning b').textContent + '|' + "
+         "|Say \"hi\" to O'Brien\\home\r\nnext\tline", 380},
+        {"error text placed as text, markup and all",
+         document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
+         "document.querySelectorAll('#warning *').length + '|' + "
          "document.getElementById('warning').textContent",
-         "Locked|Locked & 'out'", 380},
+         "0|<b>Locked</b> & 'out'", 380},
         {"no error hides the warning again", document({{"A", "a"}}),
          "document.getElementById('warning-div').className", "hidden", 380},
     };
@@ -237,6 +249,39 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
         EXPECT_EQ(form.width(), c.width);
         EXPECT_EQ(form.frameGeometry().height(), 460);
     }
+    EXPECT_TRUE(reports.empty());
+}
+
+// Provider texts built to run script, and one that would then open a peer connection: the page
+// shows them as written, nothing runs, and the listener on loopback hears nothing.
+TEST_F(StatusFormTest, ProviderTextRunsNothing) {
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
+    int datagrams = 0;
+    QObject::connect(&listener, &QUdpSocket::readyRead, [&] {
+        while (listener.hasPendingDatagrams()) {
+            listener.receiveDatagram();
+            ++datagrams;
+        }
+    });
+    const std::string probe =
+        "window.ran = 1; var p = new RTCPeerConnection({iceServers: [{urls: 'stun:127.0.0.1:" +
+        std::to_string(listener.localPort()) +
+        "'}]}); p.createDataChannel('x'); p.createOffer().then(o => p.setLocalDescription(o));";
+    const std::string error = "Login failed<img src=\"x\" onerror=\"" + probe +
+                              "\"><svg onload=\"window.ran = 2\"></svg>"
+                              "<script>window.ran = 3</script>"
+                              "<iframe srcdoc=\"<script>parent.ran = 4</script>\"></iframe>"
+                              "<a href=\"javascript:window.ran = 5\" id=\"go\">go</a>";
+    writeStatus(document({{"<img src=\"y\" onerror=\"window.ran = 6\">", "a"}}, error));
+    showLoaded();
+    form.Reload();
+    test::settle(2000);
+    EXPECT_EQ(eval("typeof window.ran"), "undefined");
+    EXPECT_EQ(eval("document.getElementById('warning').textContent"),
+              QString::fromStdString(error));
+    EXPECT_EQ(eval("document.querySelectorAll('#warning *, #content img:not(.pie)').length"), "0");
+    EXPECT_EQ(datagrams, 0);
     EXPECT_TRUE(reports.empty());
 }
 
