@@ -654,14 +654,15 @@ void ThttpClient::attempt(std::int32_t method, const Turi& uri, std::ostream& ta
         throw TfetchFailure(TfailureKind::insecure, "Redirect from https to http refused");
     if (!transfer.tooLarge.empty())
         throw TfetchFailure(TfailureKind::tooLarge, transfer.tooLarge);
-    const bool pastDeadline = transfer.pastDeadline || (result == CURLE_OPERATION_TIMEDOUT && end &&
-                                                        std::chrono::steady_clock::now() >= *end);
-    if (pastDeadline)
-        throw TfetchFailure(TfailureKind::timedOut, "The answer took longer than " +
-                                                        std::to_string(deadline / 1000) +
-                                                        " seconds in all");
+    if (transfer.pastDeadline)
+        throw TfetchFailure(TfailureKind::timedOut, "Operation timed out after " +
+                                                        std::to_string(deadline) +
+                                                        " milliseconds in all");
     if (transfer.timedOut)
         throw TfetchFailure(TfailureKind::timedOut, curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
+    if (result == CURLE_FILESIZE_EXCEEDED)
+        throw TfetchFailure(TfailureKind::tooLarge,
+                            "The answer is larger than " + std::to_string(maxBodySize) + " bytes");
     if (result != CURLE_OK)
         throw TfetchFailure(
             kindOf(result),
