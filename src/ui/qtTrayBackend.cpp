@@ -29,7 +29,7 @@ QSystemTrayIcon::MessageIcon messageIcon(std::uint32_t infoFlags) {
 QString plainToolTip(const QString& text) {
     // Qt shows a tool tip that looks like markup as rich text; the hint holds the provider's
     // names, which must read as they are written.
-    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
 }
 
 TqtTrayBackend::TqtTrayBackend(QObject* parent)

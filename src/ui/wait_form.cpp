@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QStringList>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
 #include <exception>
@@ -125,6 +126,8 @@ void HideWait() {
         waitFrm->onCancel_ = nullptr;
         waitFrm->cancelBtn->hide();
         waitFrm->hide();
+        if (QWindow* window = waitFrm->windowHandle())
+            window->setTransientParent(nullptr);
     }
     resetScreenCursor();
 }
@@ -263,6 +266,11 @@ void TwaitFrm::ShowCentred() {
             owner_->setEnabled(false);
             owner_->unsetCursor();
             over = owner_->frameGeometry();
+            // Above its owner, which may be a modal dialog the desktop keeps above everything
+            // else of the program: the window and its Cancel must not hide behind it.
+            winId();
+            if (QWindow* window = windowHandle())
+                window->setTransientParent(owner_->window()->windowHandle());
         } else {
             over = QGuiApplication::primaryScreen()->geometry();
         }
