@@ -24,10 +24,6 @@ namespace {
 // The flags of every read of a usage document: white space is text.
 constexpr unsigned ParseFlags = pugi::parse_default | pugi::parse_ws_pcdata;
 
-std::string textOf(const pugi::xml_node& node) {
-    return xmlText(node);
-}
-
 // Characters 1-2 are the hours and 4-5 the minutes; anything unreadable gives 0.
 std::int32_t minutesOfDay(const std::string& text) {
     std::int32_t hours = 0;
@@ -41,7 +37,7 @@ std::int32_t minutesOfDay(const std::string& text) {
 
 std::int32_t integerOr0(const pugi::xml_node& node) {
     std::int32_t value = 0;
-    return runtime::tryStrToInt(textOf(node), value) ? value : 0;
+    return runtime::tryStrToInt(xmlText(node), value) ? value : 0;
 }
 
 std::string displayName(const std::string& name) {
@@ -111,7 +107,7 @@ Error typeError(const Ttraffic& record, const std::string& what) {
 }
 
 void readType(const pugi::xml_node& type, Ttraffic& record) {
-    record.name = displayName(textOf(type.child("name")));
+    record.name = displayName(xmlText(type.child("name")));
     record.classification = type.attribute("classification").value();
     const std::string used = type.attribute("used").value();
     if (!runtime::tryStrToInt64(used, record.usedBytes))
@@ -126,7 +122,7 @@ void readType(const pugi::xml_node& type, Ttraffic& record) {
         record.speed = 0;
         return;
     }
-    const std::string quotaText = textOf(quota);
+    const std::string quotaText = xmlText(quota);
     if (!runtime::tryStrToInt64(quotaText, record.quotaMB))
         throw typeError(record, "its quota allocation \"" + quotaText + "\" is not an integer");
     std::int64_t quotaBytes = 0;
@@ -137,7 +133,7 @@ void readType(const pugi::xml_node& type, Ttraffic& record) {
                                          : static_cast<double>(record.usedBytes) /
                                                static_cast<double>(quotaBytes) * 100;
     const pugi::xml_node shaped = type.child("is_shaped");
-    record.shaped = textOf(shaped) != "false";
+    record.shaped = xmlText(shaped) != "false";
     if (!shaped)
         throw typeError(record, "it has a quota allocation but no is_shaped element");
     const std::string speed = shaped.attribute("speed").value();
@@ -238,10 +234,10 @@ void Tiinet::load(const std::string& currentFile, const std::string& lastGoodFil
 }
 
 void Tiinet::readModel(const pugi::xml_node& root) {
-    plan = textOf(root.first_element_by_path("account_info/plan"));
-    product = textOf(root.first_element_by_path("account_info/product"));
-    offpeakStart = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_start")));
-    offpeakEnd = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_end")));
+    plan = xmlText(root.first_element_by_path("account_info/plan"));
+    product = xmlText(root.first_element_by_path("account_info/product"));
+    offpeakStart = minutesOfDay(xmlText(root.first_element_by_path("volume_usage/offpeak_start")));
+    offpeakEnd = minutesOfDay(xmlText(root.first_element_by_path("volume_usage/offpeak_end")));
 
     const runtime::DateTimeFields clock = runtime::decodeDateTime(runtime::now());
     const std::int32_t minute = clock.hour * 60 + clock.minute;
@@ -281,7 +277,7 @@ void Tiinet::readTrafficTypes(const pugi::xml_node& root) {
 
 std::string Tiinet::readError(const pugi::xml_document& document) {
     const pugi::xml_node found = document.document_element().child("error");
-    return found ? textOf(found) : std::string();
+    return found ? xmlText(found) : std::string();
 }
 
 std::vector<std::string> Tiinet::trafficTypes() const {
