@@ -284,10 +284,9 @@ TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
     run = vantlectl("configure --username demo --domain IINET.NET.AU < " + wrong);
     EXPECT_EQ(run.status, 1);
     // The plain sentence first, the provider's words under it.
-    EXPECT_THAT(run.output,
-                HasSubstr("vantlectl configure: " +
-                          std::string(failureSentence(TfailureKind::providerError)) +
-                          "\nThe provider answered: Authentication failed\n"));
+    EXPECT_THAT(run.output, HasSubstr("vantlectl configure: " +
+                                      std::string(failureSentence(TfailureKind::providerError)) +
+                                      "\nThe provider answered: Authentication failed\n"));
 
     run =
         vantlectl("configure --username demo --domain IINET.NET.AU --run-at-login yes < " + right);
