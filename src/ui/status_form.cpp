@@ -159,13 +159,22 @@ void TstatusFrm::SetColumns(int n) {
 void TstatusFrm::applyGeometry() {
     // The frame is known only once the window system has framed the window.
     const int frame = frameGeometry().height() - geometry().height();
+    const int sides = std::max(frameGeometry().width() - geometry().width(), 0);
     // However many types the provider lists, the window stays on the screen; the page scrolls.
+    const QScreen* screen = QGuiApplication::primaryScreen();
     std::int64_t width = std::int64_t{columns_} * ColumnWidth;
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
+    if (screen != nullptr)
         width = std::min<std::int64_t>(
-            width, std::max(screen->availableGeometry().width(), 2 * ColumnWidth));
+            width, std::max(screen->availableGeometry().width() - sides, 2 * ColumnWidth));
     setFixedSize(static_cast<int>(std::min<std::int64_t>(width, QWIDGETSIZE_MAX)),
                  WindowHeight - std::max(frame, 0));
+    // A window that grew past the screen's right edge moves back onto it.
+    if (screen != nullptr && isVisible()) {
+        const QRect free = screen->availableGeometry();
+        const int overhang = frameGeometry().left() + this->width() + sides - 1 - free.right();
+        if (overhang > 0)
+            move(std::max(free.left(), frameGeometry().left() - overhang), frameGeometry().top());
+    }
 }
 
 void TstatusFrm::FormShow() {

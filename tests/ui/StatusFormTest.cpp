@@ -252,6 +252,24 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
     EXPECT_TRUE(reports.empty());
 }
 
+// However many types a document lists, the window stays on the screen and the page scrolls.
+TEST_F(StatusFormTest, ManyTypesKeepTheWindowOnTheScreen) {
+    std::vector<Ttype> types;
+    for (int i = 0; i < 16; ++i)
+        types.push_back({"Type " + std::to_string(i), "t" + std::to_string(i)});
+    writeStatus(document({{"A", "a"}}));
+    showLoaded();
+    const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+    form.move(free.right() - 300, free.top() + 10);
+    writeStatus(document(types));
+    form.Reload();
+    EXPECT_GT(form.width(), free.width() - 20); // as wide as the screen lets it be
+    EXPECT_TRUE(free.contains(form.frameGeometry())) << form.frameGeometry().x();
+    EXPECT_EQ(eval("document.querySelectorAll('td.traffic').length"), "16");
+    EXPECT_EQ(eval("document.getElementById('content').offsetWidth > window.innerWidth"), "true");
+    EXPECT_TRUE(reports.empty());
+}
+
 // Provider texts built to run script, and one that would then open a peer connection: the page
 // shows them as written, nothing runs, and the listener on loopback hears nothing.
 TEST_F(StatusFormTest, ProviderTextRunsNothing) {
