@@ -1,5 +1,7 @@
 #include "xmlConf.h"
 
+#include "xmlTree.h"
+
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
@@ -24,15 +26,6 @@ pugi::xml_node childIgnoringCase(pugi::xml_node parent, std::string_view name) {
     return {};
 }
 
-std::string textOf(const pugi::xml_node& node) {
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-        return node.value();
-    std::string text;
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
-        text += textOf(child);
-    return text;
-}
-
 // pugixml ends lines with LF; the file uses CR LF.
 struct CrLfWriter : pugi::xml_writer {
     std::string out;
@@ -55,10 +48,15 @@ TxmlConf::TxmlConf(std::string fileName, Unparsable unparsable)
         const std::string bytes = ReadFileText(fileName_);
         const pugi::xml_parse_result result = document_.load_buffer(
             bytes.data(), bytes.size(), pugi::parse_default | pugi::parse_declaration);
-        if (!result) {
-            const std::string problem = "Cannot read the settings file \"" + fileName_ +
-                                        "\": " + result.description() + " at offset " +
-                                        std::to_string(result.offset);
+        // Nothing reads a settings file that deep, and writing it back indented, or editing it,
+        // would take more memory or stack than there is.
+        const bool tooDeep = result && xmlDepth(document_) > MaxXmlDepth;
+        if (!result || tooDeep) {
+            const std::string problem =
+                "Cannot read the settings file \"" + fileName_ + "\": " +
+                (tooDeep ? "it nests deeper than " + std::to_string(MaxXmlDepth) + " levels"
+                         : result.description() + std::string(" at offset ") +
+                               std::to_string(result.offset));
             if (unparsable == Unparsable::fail)
                 throw Error(problem);
             runtime::outputDebugString(problem + "; it is kept as " + fileName_ + ".corrupt");
@@ -104,7 +102,7 @@ std::string TxmlConf::ReadValue(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
     const std::string path = std::string(section) + "/" + std::string(key);
     const pugi::xml_node found = document_.document_element().first_element_by_path(path.c_str());
-    return found ? textOf(found) : std::string(defaultValue);
+    return found ? xmlText(found) : std::string(defaultValue);
 }
 
 std::vector<std::pair<std::string, std::string>>
@@ -113,7 +111,7 @@ TxmlConf::ReadSection(std::string_view section) const {
     const pugi::xml_node found = document_.document_element().child(std::string(section).c_str());
     for (pugi::xml_node key = found.first_child(); key; key = key.next_sibling())
         if (key.type() == pugi::node_element)
-            keys.emplace_back(key.name(), textOf(key));
+            keys.emplace_back(key.name(), xmlText(key));
     return keys;
 }
 

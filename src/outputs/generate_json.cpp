@@ -6,10 +6,12 @@
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Numbers.h"
 #include "lib/utils/FileUtils.h"
+#include "outputs/pieFiles.h"
 #include "outputs/textHelpers.h"
 #include "usage/iinet.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace vantle {
 namespace {
@@ -83,8 +85,9 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
     addMember(out, "freezone", freezone);
     out += "\"traffic\":[";
     bool first = true;
-    for (const std::string& classification : usage.trafficTypes()) {
-        const Ttraffic record = usage.findTraffic(classification);
+    const std::vector<std::string> types = usage.trafficTypes();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const Ttraffic record = usage.findTraffic(types[i]);
         if (record.quotaMB <= 0)
             continue;
         if (!first)
@@ -95,7 +98,7 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
                                                       static_cast<std::uint32_t>(record.usedMB));
         out += '{';
         addMember(out, "name", jsonEscape(record.name));
-        addMember(out, "img", jsonEscape(fileUrl(htmlFolder + classification + ".png")));
+        addMember(out, "img", jsonEscape(fileUrl(htmlFolder + pieFileName(types[i], i))));
         addMember(out, "used", jsonEscape(formatMB(low32(record.usedMB))) + " MB");
         addMember(out, "unused", jsonEscape(formatMB(unused)) + " MB");
         addMember(out, "quota", jsonEscape(formatMB(low32(record.quotaMB))) + " MB", true);

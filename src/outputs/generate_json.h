@@ -19,8 +19,8 @@ void generateJson(const Tconfiguration& configuration, const Tiinet& usage);
 void generateJson(const Tconfiguration& configuration, const Tiinet& usage,
                   const std::string& statusFile, const std::string& htmlFolder);
 
-// The document at the current clock; "img" points to htmlFolder + classification + ".png", the
-// update time is the configuration's.
+// The document at the current clock; "img" points to htmlFolder + the pie picture's name
+// (pieFileName), the update time is the configuration's.
 std::string statusDocument(const Tconfiguration& configuration, const Tiinet& usage,
                            const std::string& htmlFolder);
 

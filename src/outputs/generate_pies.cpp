@@ -8,6 +8,7 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/utils/FileUtils.h"
 #include "outputs/gfx.h"
+#include "outputs/pieFiles.h"
 #include "usage/iinet.h"
 
 #include <QBuffer>
@@ -18,6 +19,8 @@
 
 #include <cmath>
 #include <numbers>
+#include <set>
+#include <vector>
 
 namespace vantle {
 namespace {
@@ -47,10 +50,6 @@ QFont labelFont() {
     return font;
 }
 
-bool isPlainFileName(const std::string& name) {
-    return name.find('/') == std::string::npos;
-}
-
 } // namespace
 
 void generatePies(const Tconfiguration& configuration, const Tiinet& usage) {
@@ -58,18 +57,17 @@ void generatePies(const Tconfiguration& configuration, const Tiinet& usage) {
 }
 
 void generatePies(const Tiinet& usage, const std::string& htmlFolder) {
-    for (const std::string& classification : usage.trafficTypes()) {
-        const Ttraffic record = usage.findTraffic(classification);
-        if (record.quotaMB <= 0)
-            continue;
-        // The name comes from the provider's document; it must not lead out of the folder.
-        if (!isPlainFileName(classification)) {
-            runtime::outputDebugString("No pie picture for the traffic type \"" + classification +
-                                       "\": its classification is not a file name");
-            continue;
-        }
-        writePieImage(htmlFolder, classification, record.usedPercent);
+    const std::vector<std::string> types = usage.trafficTypes();
+    std::set<std::string> current;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        const std::string file = pieFileName(types[i], i);
+        current.insert(file);
+        const Ttraffic record = usage.findTraffic(types[i]);
+        if (record.quotaMB > 0)
+            WriteFileText(pngBytes(pieImage(record.usedPercent)), htmlFolder + file);
     }
+    // Types the provider no longer lists would leave their pictures behind for ever.
+    removeOtherPies(htmlFolder, current);
 }
 
 void writePieImage(const Tconfiguration& configuration, const std::string& classification,
@@ -79,7 +77,7 @@ void writePieImage(const Tconfiguration& configuration, const std::string& class
 
 void writePieImage(const std::string& htmlFolder, const std::string& classification,
                    double percent) {
-    WriteFileText(pngBytes(pieImage(percent)), htmlFolder + classification + ".png");
+    WriteFileText(pngBytes(pieImage(percent)), htmlFolder + pieFileName(classification, 0));
 }
 
 QImage pieImage(double percent) {

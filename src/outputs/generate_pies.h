@@ -18,14 +18,14 @@ inline constexpr int PieImageSize = 160;
 
 // Drawing needs a QGuiApplication (for the font); any thread may draw.
 
-// writePieImage for every type whose quotaMB is above 0, in the model's order, into the
-// configuration's html folder or the given folder (ending with "/"). Pictures of types without a
-// quota are left as they are; a classification that is not a plain file name (it holds a "/")
-// gets no picture, only a line in the debugger output.
+// The picture of every type whose quotaMB is above 0, in the model's order, into the
+// configuration's html folder or the given folder (ending with "/"), under the name pieFileName
+// gives it. Pictures of types without a quota are left as they are; those of types the model no
+// longer has are removed.
 void generatePies(const Tconfiguration& configuration, const Tiinet& usage);
 void generatePies(const Tiinet& usage, const std::string& htmlFolder);
 
-// Replaces htmlFolder + classification + ".png" with the picture of the share.
+// Replaces htmlFolder + pieFileName(classification, 0) with the picture of the share.
 void writePieImage(const Tconfiguration& configuration, const std::string& classification,
                    double percent);
 void writePieImage(const std::string& htmlFolder, const std::string& classification,

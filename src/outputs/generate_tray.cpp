@@ -15,6 +15,7 @@
 #include <QPen>
 #include <QRectF>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -95,8 +96,10 @@ void drawTrayPie(QPainter& canvas, QRgb key, double percent) {
     canvas.setBrush(Disc);
     drawEllipse(canvas, 0, 0, 15, 15);
     // Under one percent (and without a quota, -1) the disc stays empty.
-    if (!(percent >= 1.0) || !std::isfinite(percent))
+    if (!(percent >= 1.0))
         return;
+    // An account over its quota is full, not wrapped round to look half used.
+    percent = std::min(percent, 100.0);
 
     // The start point lies on a circle of radius 32 around (7, 7); only its direction counts,
     // and these exact numbers decide the wedge's edge pixels.

@@ -44,8 +44,8 @@ void writeTrayHint(const Tiinet& usage, const std::string& hintFile);
 std::string trayHintText(const Ttraffic& current);
 
 // The tray picture on a 16 x 16 canvas: key background, white disc with a black ring and, from
-// a share of 1 on, a green wedge from twelve o'clock clockwise. Shares are not clamped: 150
-// draws as 50. A share that is not a finite number draws no wedge.
+// a share of 1 on, a green wedge from twelve o'clock clockwise. From 100 on the disc is full
+// (150 draws as 100). A share that is not a number draws no wedge.
 void drawTrayPie(QPainter& canvas, QRgb key, double percent);
 
 // The tray picture at size x size pixels (8 to 256) on a transparent background. At 16 it is

@@ -170,8 +170,15 @@ void TmainFrm::pollTimerTimer() {
         // A restarted program does not poll again right away; without a status document
         // there is nothing to show, so it always polls.
         const bool recent = std::filesystem::exists(configuration_->statusFile, ec) && minutes < 20;
-        if (!recent)
+        const bool running = std::any_of(workers_.begin(), workers_.end(), [](const auto& w) {
+            return w != nullptr && !w->isFinished();
+        });
+        if (!recent && running) {
+            // A cycle still waiting for the provider would only be joined by a second one.
+            runtime::outputDebugString("The previous poll is still running; this one is skipped");
+        } else if (!recent) {
             startPoll();
+        }
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
     }
@@ -303,7 +310,8 @@ TpollThread::~TpollThread() {
 }
 
 void TpollThread::run() {
-    crash::guardThread([this] { runPollCycle(*configuration_, [this] { return !cancelled_; }); });
+    crash::guardThread(
+        [this] { runPollCycle(*configuration_, nullptr, [this] { return !cancelled_; }); });
     if (mainFrm != nullptr)
         QCoreApplication::postEvent(mainFrm, new QEvent(eventType(WM_POLLDONE)));
 }

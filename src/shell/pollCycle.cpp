@@ -12,7 +12,8 @@
 
 namespace vantle {
 
-bool runPollCycle(Tconfiguration& configuration, const std::function<bool()>& wanted) {
+bool runPollCycle(Tconfiguration& configuration, std::exception_ptr* failure,
+                  const std::function<bool()>& wanted) {
     Tiinet usage(configuration);
     try {
         usage.fetch();
@@ -29,6 +30,8 @@ bool runPollCycle(Tconfiguration& configuration, const std::function<bool()>& wa
         return true;
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
+        if (failure != nullptr)
+            *failure = std::current_exception();
         return false;
     }
 }

@@ -6,7 +6,6 @@
 #include "lib/runtime/Error.h"
 
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -41,6 +40,25 @@ constexpr char NoSelectionScript[] =
     "  var style = document.createElement('style');"
     "  style.textContent = '* { -webkit-user-select: none; user-select: none; }';"
     "  (document.head || document.documentElement).appendChild(style);"
+    "})();";
+
+// Every way a script could open a connection of its own that the request interceptor does not
+// see (peer connections, sockets, transports) is taken out before the page's first script, in
+// every frame.
+constexpr char NoConnectionsScript[] =
+    "(function () {"
+    "  var names = ['RTCPeerConnection', 'webkitRTCPeerConnection', 'RTCDataChannel',"
+    "               'RTCSessionDescription', 'RTCIceCandidate', 'RTCRtpSender',"
+    "               'RTCRtpReceiver', 'RTCRtpTransceiver', 'RTCDtlsTransport',"
+    "               'RTCIceTransport', 'RTCSctpTransport', 'RTCCertificate', 'WebSocket',"
+    "               'WebTransport', 'EventSource'];"
+    "  for (var i = 0; i < names.length; i++) {"
+    "    try { delete window[names[i]]; } catch (e) {}"
+    "    try {"
+    "      Object.defineProperty(window, names[i], {value: undefined, writable: false,"
+    "                                               configurable: false});"
+    "    } catch (e) {}"
+    "  }"
     "})();";
 
 void applySettings(QWebEngineSettings& settings) {
@@ -87,6 +105,21 @@ QString guardedScript(const std::string& code) {
                "  }"
                "})(%1[0])")
         .arg(literal);
+}
+
+// The page loads only local files, which no proxy serves. Every connection the engine would
+// make on its own (peer connections among them, which pass no request interceptor) goes to a
+// proxy on a loopback port where nothing listens, loopback included, and WebRTC may send UDP
+// only through a proxy, which this one never carries. The engine reads its switches once, when
+// its first page starts it.
+void keepEngineOffTheNetwork() {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    flags.replace("--no-proxy-server", "");
+    const QByteArray ours = "--force-webrtc-ip-handling-policy=disable_non_proxied_udp "
+                            "--proxy-server=socks5://127.0.0.1:1 --proxy-bypass-list=<-loopback>";
+    if (!flags.contains(ours))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+                flags.trimmed().isEmpty() ? ours : flags + ' ' + ours);
 }
 
 } // namespace
@@ -149,6 +182,13 @@ TEwbExternalBrowser::TEwbExternalBrowser(QWidget* parent)
     noSelection.setWorldId(QWebEngineScript::ApplicationWorld);
     noSelection.setSourceCode(QString::fromLatin1(NoSelectionScript));
     page->scripts().insert(noSelection);
+    QWebEngineScript noConnections;
+    noConnections.setName(QStringLiteral("noConnections"));
+    noConnections.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    noConnections.setWorldId(QWebEngineScript::MainWorld);
+    noConnections.setRunsOnSubFrames(true);
+    noConnections.setSourceCode(QString::fromLatin1(NoConnectionsScript));
+    page->scripts().insert(noConnections);
     view_->setPage(page);
     page_ = page;
 
@@ -166,8 +206,10 @@ TEwbExternalBrowser::~TEwbExternalBrowser() = default;
 
 void TEwbExternalBrowser::NavigateToAddress(const std::string& address) {
     address_ = QUrl(QString::fromStdString(address), QUrl::StrictMode);
-    folder_ = QDir::cleanPath(QFileInfo(address_.toLocalFile()).absolutePath());
-    if (!folder_.endsWith(QLatin1Char('/')))
+    // With every link resolved, so the comparison of allowRequest sees where a path really
+    // leads; a folder that does not exist lets nothing through.
+    folder_ = QFileInfo(QFileInfo(address_.toLocalFile()).absolutePath()).canonicalFilePath();
+    if (!folder_.isEmpty() && !folder_.endsWith(QLatin1Char('/')))
         folder_ += QLatin1Char('/');
     readyState_ = ReadyStateLoading;
     page_->load(address_);
@@ -303,7 +345,10 @@ bool TEwbExternalBrowser::allowNavigation(const QUrl& url, bool typed, bool relo
 bool TEwbExternalBrowser::allowRequest(const QUrl& url) const {
     if (!url.isLocalFile() || folder_.isEmpty())
         return false;
-    return QDir::cleanPath(url.toLocalFile()).startsWith(folder_);
+    // A symbolic link inside the folder may point anywhere; only its target counts. A file
+    // that does not exist has no target and is refused.
+    const QString target = QFileInfo(url.toLocalFile()).canonicalFilePath();
+    return !target.isEmpty() && target.startsWith(folder_);
 }
 
 void TEwbExternalBrowser::pageLoadStarted() {
@@ -330,6 +375,7 @@ void TEwbExternalBrowser::pageLoadFinished(bool ok) {
 
 // The owner is the loader's caller, which takes it over at once.
 extern "C" Q_DECL_EXPORT vantle::TpageView* vantleCreatePageView(QWidget* parent) {
+    vantle::keepEngineOffTheNetwork();
     // Loaded after the application was made, the engine has not made the OpenGL context it
     // shares with the widgets; this makes it (once), as it would have at the program's start.
     QtWebEngineQuick::initialize();

@@ -8,20 +8,25 @@
 #include "ui/VCLutils.h"
 #include "ui/wait_form.h"
 #include "usage/accountSetup.h"
+#include "usage/failures.h"
 #include "usage/providers.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QFocusEvent>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
+#include <QThread>
 
+#include <atomic>
 #include <exception>
+#include <memory>
 #include <string>
 
 namespace vantle {
@@ -188,29 +193,65 @@ void TconfigFrm::passwordEditExit() {
 
 void TconfigFrm::saveBtnClick() {
     try {
+        TaccountInput input;
+        input.username = valueOf(usernameEdit);
+        input.domain = domainEdit->currentIndex() < 0 ? std::string()
+                                                      : domainEdit->currentText().toStdString();
+        input.password = valueOf(passwordEdit);
         try {
-            TaccountInput input;
-            input.username = valueOf(usernameEdit);
-            input.domain = domainEdit->currentIndex() < 0 ? std::string()
-                                                          : domainEdit->currentText().toStdString();
-            input.password = valueOf(passwordEdit);
             checkAccountInput(input);
-
-            ShowWaitText(this, QStringLiteral("Verifying username and password"));
-            verifyAccount(configuration, input);
-            HideWait();
-
+        } catch (const std::exception& e) {
+            // Each check's message says what to do already.
+            ErrorBox(QString::fromStdString(e.what()));
+            return;
+        }
+        try {
+            if (!verifyOffThread(input))
+                return; // cancelled: back to the dialog, nothing taken over
             applyAccount(configuration, input);
             configuration.setRunAtLogin(runOnLoginCB->isChecked());
             accept();
         } catch (const std::exception& e) {
             HideWait();
-            ErrorBox(QString::fromStdString(e.what()));
+            ErrorBox(QString::fromStdString(failureMessage(e)));
         }
     } catch (const std::exception& e) {
         // Even the error box failed; nothing is left to show it with.
         runtime::outputDebugString(e.what());
     }
+}
+
+bool TconfigFrm::verifyOffThread(const TaccountInput& input) {
+    // The download runs on a thread of its own while this one keeps the windows alive; the
+    // thread gets a copy of the configuration, which a finished poll may reload meanwhile.
+    std::shared_ptr<const Tconfiguration> trial = configuration.snapshot();
+    std::atomic<bool> cancel{false};
+    std::exception_ptr failure;
+    QEventLoop loop;
+    const std::unique_ptr<QThread> worker(QThread::create([trial, input, &cancel, &failure] {
+        try {
+            verifyAccount(*trial, input, &cancel);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    ShowWaitCancellable(this, QStringLiteral("Verifying username and password"),
+                        [&cancel] { cancel = true; });
+    worker->start();
+    loop.exec();
+    // The loop also ends when the application quits; the download must not outlive it.
+    if (!worker->isFinished()) {
+        cancel = true;
+        worker->wait();
+    }
+    HideWait();
+    // A download that ended just as Cancel was pressed counts as cancelled too.
+    if (cancel || failureKind(failure) == TfailureKind::cancelled)
+        return false;
+    if (failure)
+        std::rethrow_exception(failure);
+    return true;
 }
 
 bool TconfigFrm::eventFilter(QObject* watched, QEvent* event) {

@@ -14,6 +14,7 @@ class QPushButton;
 namespace vantle {
 
 class Tconfiguration;
+struct TaccountInput;
 
 // Shows the dialog modally for the configuration and writes the settings file when it closed
 // after a successful Save; returns whether it did.
@@ -43,6 +44,9 @@ protected:
 
 private:
     void FormCreate();
+    // Verifies the account behind the wait window, whose Cancel stops the download: true when
+    // it was verified, false when cancelled; raises any other failure.
+    bool verifyOffThread(const TaccountInput& input);
 
     Tconfiguration& configuration;
 

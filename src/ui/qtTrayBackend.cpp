@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <climits>
@@ -31,6 +32,12 @@ bool hasXEmbed() {
 }
 
 } // namespace
+
+QString plainToolTip(const QString& text) {
+    // Qt shows a tool tip that looks like markup as rich text; the hint holds the provider's
+    // names, which must read as they are written.
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpacePre) : text;
+}
 
 TqtTrayBackend::TqtTrayBackend(QObject* parent)
     : TqtTrayBackend(QDBusConnection::sessionBus(), XEmbedWait, parent) {}
@@ -105,7 +112,7 @@ void TqtTrayBackend::apply(const TnotifyIconData& data) {
         toolTip_ = data.szTip;
         item_.setToolTip(toolTip_);
         if (xembed_)
-            xembed_->setToolTip(toolTip_);
+            xembed_->setToolTip(plainToolTip(toolTip_));
     }
     // An empty balloon asks to hide the current one; nothing can take a message back, and
     // messages time out by themselves, so an empty one would only pop up an empty notification.
@@ -130,7 +137,7 @@ void TqtTrayBackend::fallBack() {
                 [this] { post(NIN_BALLOONUSERCLICK); });
     }
     xembed_->setIcon(icon_);
-    xembed_->setToolTip(toolTip_);
+    xembed_->setToolTip(plainToolTip(toolTip_));
     xembed_->show();
 }
 

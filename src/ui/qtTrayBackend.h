@@ -19,6 +19,10 @@
 
 namespace vantle {
 
+// The tool tip for a text that must show as written: plain text stays as it is, text that Qt
+// would take for markup becomes markup that shows it literally.
+QString plainToolTip(const QString& text);
+
 // Requests become the icon's picture, tool tip, show, hide and balloon; the hosts' activations
 // come back as the mouse notifications of the record's callback message. A host that draws the
 // menu itself reports nothing for a right click; one that asks the program to show it

@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -165,11 +166,26 @@ void TstatusFrm::SetColumns(int n) {
 void TstatusFrm::applyGeometry() {
     // The frame is known only once the window system has framed the window.
     const int frame = frameGeometry().height() - geometry().height();
+    const int sides = std::max(frameGeometry().width() - geometry().width(), 0);
+    // However many types the provider lists, the window stays on the screen; the page scrolls.
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    std::int64_t width = std::int64_t{columns_} * ColumnWidth;
+    if (screen != nullptr)
+        width = std::min<std::int64_t>(
+            width, std::max(screen->availableGeometry().width() - sides, 2 * ColumnWidth));
     const QSize before = size();
-    setFixedSize(columns_ * ColumnWidth, WindowHeight - std::max(frame, 0));
+    setFixedSize(static_cast<int>(std::min<std::int64_t>(width, QWIDGETSIZE_MAX)),
+                 WindowHeight - std::max(frame, 0));
     // A document with more traffic types widens the window: it stays in the middle.
-    if (centred_ && size() != before)
+    if (centred_ && size() != before) {
         centre();
+    } else if (screen != nullptr && isVisible()) {
+        // A window that grew past the screen's right edge moves back onto it.
+        const QRect free = screen->availableGeometry();
+        const int overhang = frameGeometry().left() + this->width() + sides - 1 - free.right();
+        if (overhang > 0)
+            move(std::max(free.left(), frameGeometry().left() - overhang), frameGeometry().top());
+    }
 }
 
 void TstatusFrm::centre() {

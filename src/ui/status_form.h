@@ -46,7 +46,7 @@ public:
     // Hands the status document (or, without one or when it cannot be read, the empty text) to
     // the page. Does nothing unless the page is complete. A failure of the page is reported.
     void LoadStatus();
-    // Client width max(n, 2) columns, outer height WindowHeight.
+    // Client width max(n, 2) columns, never wider than the screen; outer height WindowHeight.
     void SetColumns(int n);
 
     // The page view; null until the window has been shown, and while its module cannot load.

@@ -12,11 +12,13 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStringList>
 #include <QTimer>
@@ -46,6 +48,9 @@ constexpr int barRightGap = 3;  // 300 - 41 - 256
 constexpr int barBottomGap = 4; // 40 - 28 - 8
 constexpr int barHeight = 8;
 constexpr int textWidthSlack = 12;
+constexpr int buttonWidth = 75;
+constexpr int buttonHeight = 25;
+constexpr int buttonGap = 8;
 const QColor silver(192, 192, 192);
 
 std::unique_ptr<TwaitFrm> waitFrm;
@@ -71,24 +76,42 @@ QString withLineFeeds(QString text) {
 
 } // namespace
 
-void ShowWait(const QString& text, QWidget* owner, bool withProgress, double percent) {
-    setScreenCursorBusy();
+TwaitFrm& theWaitFrm() {
     if (!waitFrm) {
         waitFrm = std::make_unique<TwaitFrm>(TwaitFrm::LoadFrames());
         // Widgets must go before the application does.
         qAddPostRoutine([] { waitFrm.reset(); });
     }
-    waitFrm->owner_ = owner;
-    waitFrm->SetText(text);
+    return *waitFrm;
+}
+
+void ShowWait(const QString& text, QWidget* owner, bool withProgress, double percent) {
+    setScreenCursorBusy();
+    TwaitFrm& window = theWaitFrm();
+    window.owner_ = owner;
+    window.SetText(text);
     if (withProgress)
-        waitFrm->SetProgress(percent);
+        window.SetProgress(percent);
     else
-        waitFrm->HideProgress();
-    waitFrm->ShowCentred();
+        window.HideProgress();
+    window.ShowCentred();
 }
 
 void ShowWaitText(QWidget* owner, const QString& text) {
     ShowWait(text, owner, false, 0);
+}
+
+void ShowWaitCancellable(QWidget* owner, const QString& text, std::function<void()> onCancel) {
+    TwaitFrm& window = theWaitFrm();
+    // The button is there before the window is sized and centred; HideWait takes it away.
+    if (!window.isVisible()) {
+        window.cancelBtn->setEnabled(true);
+        window.cancelBtn->show();
+    }
+    window.onCancel_ = std::move(onCancel);
+    ShowWait(text, owner, false, 0);
+    window.activateWindow();
+    window.cancelBtn->setFocus(Qt::OtherFocusReason);
 }
 
 void HideWait() {
@@ -100,7 +123,11 @@ void HideWait() {
             owner->activateWindow();
         }
         waitFrm->animTimer->stop();
+        waitFrm->onCancel_ = nullptr;
+        waitFrm->cancelBtn->hide();
         waitFrm->hide();
+        if (QWindow* window = waitFrm->windowHandle())
+            window->setTransientParent(nullptr);
     }
     resetScreenCursor();
 }
@@ -111,6 +138,7 @@ TwaitFrm::TwaitFrm(std::vector<QImage> frames)
     , waitImg(new QLabel(this))
     , blurb(new QLabel(this))
     , progressBar(new QProgressBar(this))
+    , cancelBtn(new QPushButton(QStringLiteral("Cancel"), this))
     , animTimer(new QTimer(this))
     , frames_(std::move(frames))
     , pictureWidth_(frames_.front().width())
@@ -139,6 +167,9 @@ TwaitFrm::TwaitFrm(std::vector<QImage> frames)
     progressBar->setRange(0, 100);
     progressBar->setValue(0);
     progressBar->hide();
+    cancelBtn->setObjectName(QStringLiteral("cancelBtn"));
+    cancelBtn->hide();
+    connect(cancelBtn, &QPushButton::clicked, this, &TwaitFrm::cancelBtnClick);
     animTimer->setObjectName(QStringLiteral("animTimer"));
     animTimer->setInterval(100);
     connect(animTimer, &QTimer::timeout, this, &TwaitFrm::animTimerTimer);
@@ -175,12 +206,35 @@ void TwaitFrm::SetText(const QString& text) {
     if (blurb->text() != shown)
         blurb->setText(shown);
 
+    fitWidth();
+}
+
+void TwaitFrm::fitWidth() {
     const QFontMetrics metrics(blurb->font());
+    const int button = cancelBtn->isHidden() ? 0 : buttonWidth + buttonGap;
     int width = designWidth_;
-    for (const QString& line : shown.split(QLatin1Char('\n')))
+    for (const QString& line : blurb->text().split(QLatin1Char('\n')))
         width = std::max(width, metrics.horizontalAdvance(line) + pictureWidth_ + blurbRightMargin +
-                                    textWidthSlack);
+                                    textWidthSlack + button);
     resize(width, height());
+    layOut();
+}
+
+void TwaitFrm::cancelBtnClick() {
+    if (!onCancel_ || !cancelBtn->isEnabled())
+        return;
+    cancelBtn->setEnabled(false);
+    const std::function<void()> cancel = onCancel_;
+    SetText(QStringLiteral("Cancelling"));
+    cancel();
+}
+
+void TwaitFrm::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && !cancelBtn->isHidden()) {
+        cancelBtnClick();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TwaitFrm::SetProgress(double percent) {
@@ -218,7 +272,7 @@ void TwaitFrm::ShowCentred() {
             over = QGuiApplication::primaryScreen()->geometry();
         }
         // A window manager keeps a transient window above the one it belongs to; without it
-        // the wait window can open behind a modal dialog.
+        // the wait window, and its Cancel, can open behind a modal dialog.
         winId();
         windowHandle()->setTransientParent(overOwner ? owner_->window()->windowHandle() : nullptr);
         move(over.left() + over.width() / 2 - width() / 2,
@@ -271,8 +325,11 @@ void TwaitFrm::resizeEvent(QResizeEvent*) {
 void TwaitFrm::layOut() {
     waitImg->setGeometry(imageMargin, imageMargin, pictureWidth_, height() - 2 * imageMargin);
     const int blurbLeft = imageMargin + pictureWidth_ + imageMargin;
-    blurb->setGeometry(blurbLeft, blurbTopMargin, width() - blurbLeft - blurbRightMargin,
+    const int button = cancelBtn->isHidden() ? 0 : buttonWidth + buttonGap;
+    blurb->setGeometry(blurbLeft, blurbTopMargin, width() - blurbLeft - blurbRightMargin - button,
                        height() - blurbTopMargin - blurbBottomMargin_);
+    cancelBtn->setGeometry(width() - buttonGap - buttonWidth, (height() - buttonHeight) / 2,
+                           buttonWidth, buttonHeight);
     progressBar->setGeometry(barLeft, height() - barBottomGap - barHeight,
                              width() - barLeft - barRightGap, barHeight);
 }

@@ -7,10 +7,12 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class QTimer;
 
 namespace vantle {
@@ -20,6 +22,9 @@ namespace vantle {
 // The first call raises "Failed to load wait_form images" when no frame can be loaded.
 void ShowWait(const QString& text, QWidget* owner, bool withProgress, double percent);
 void ShowWaitText(QWidget* owner, const QString& text);
+// ShowWaitText with a Cancel button (Esc too): the first press calls onCancel and says
+// "Cancelling" until HideWait. The button shows only while the caller can still stop its job.
+void ShowWaitCancellable(QWidget* owner, const QString& text, std::function<void()> onCancel);
 // Hides the window and gives owner back its input; must follow every ShowWait, failures too.
 void HideWait();
 
@@ -47,22 +52,29 @@ public:
 
 public slots:
     void animTimerTimer();
+    void cancelBtnClick();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     friend void ShowWait(const QString&, QWidget*, bool, double);
+    friend void ShowWaitCancellable(QWidget*, const QString&, std::function<void()>);
     friend void HideWait();
+    friend TwaitFrm& theWaitFrm();
 
     void DrawFrame(int index);
     void layOut();
+    void fitWidth();
 
     QLabel* waitImg;
     QLabel* blurb;
     QProgressBar* progressBar;
+    QPushButton* cancelBtn;
     QTimer* animTimer;
+    std::function<void()> onCancel_;
 
     QPointer<QWidget> owner_;
     std::vector<QImage> frames_;

@@ -1,5 +1,6 @@
 #include "accountSetup.h"
 
+#include "failures.h"
 #include "iinet.h"
 
 #include "config/configuration.h"
@@ -16,22 +17,21 @@ void checkAccountInput(const TaccountInput& input) {
         throw Error("You must provide your password.");
 }
 
-void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input) {
+void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input,
+                   const std::atomic<bool>* cancel) {
     const std::unique_ptr<Tconfiguration> trial = configuration.clone();
     trial->username = input.username;
     trial->domain = input.domain;
     trial->password = input.password;
     Tiinet usage(*trial);
-    usage.fetch();
-    // With an earlier document stored, a refused login still loads: it must not pass for a
-    // verified account.
+    usage.readAnswer(usage.download(cancel));
     if (!usage.error.empty())
-        throw Error("The provider answered: " + usage.error);
+        throw TfetchFailure(TfailureKind::providerError, "The provider answered: " + usage.error);
 }
 
 void applyAccount(Tconfiguration& configuration, const TaccountInput& input) {
-    // The verification stored the new account's documents; another account (a new user, or
-    // the same name at the other provider) starts afresh anyway.
+    // Another account (a new user, or the same name at the other provider) starts afresh:
+    // nothing of the old account's usage may show as theirs.
     if (configuration.username != input.username || configuration.domain != input.domain)
         configuration.resetAccountData();
     configuration.username = input.username;

@@ -3,6 +3,7 @@
 // these steps.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace vantle {
@@ -19,10 +20,13 @@ struct TaccountInput {
 // then password.
 void checkAccountInput(const TaccountInput& input);
 
-// Fetches the usage document with the entered account on a copy of the configuration, which is
-// left unchanged; raises the fetch's failure, or "The provider answered: " + its error text when
-// the answer carries one. The stored usage documents are written.
-void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input);
+// Downloads the usage document with the entered account on a copy of the configuration, which
+// is left unchanged, and reads it as a poll would; raises the failure (TfetchFailure), or
+// providerError with "The provider answered: " + its error text when the answer carries one.
+// Nothing is stored, so a verification that fails or is cancelled leaves no trace; cancel, when
+// set, ends the download early.
+void verifyAccount(const Tconfiguration& configuration, const TaccountInput& input,
+                   const std::atomic<bool>* cancel = nullptr);
 
 // Takes a verified account over: another user name or domain first forgets the old account's
 // data.

@@ -2,11 +2,14 @@
 // over libcurl's easy interface.
 #include "httpClient.h"
 
+#include "failures.h"
+
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <exception>
 #include <ostream>
@@ -289,9 +292,50 @@ std::string messageText(std::string text) {
     return text;
 }
 
+// The kind a person is told about; the codes not named here are the client's own mistakes.
+TfailureKind kindOf(CURLcode code) {
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PROXY:
+        return TfailureKind::unreachable;
+    case CURLE_OPERATION_TIMEDOUT:
+        return TfailureKind::timedOut;
+    case CURLE_FILESIZE_EXCEEDED:
+        return TfailureKind::tooLarge;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_USE_SSL_FAILED:
+        return TfailureKind::insecure;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP_RETURNED_ERROR:
+    case CURLE_TOO_MANY_REDIRECTS:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_BAD_CONTENT_ENCODING:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_HTTP3:
+        return TfailureKind::serverFault;
+    default:
+        return TfailureKind::unexpected;
+    }
+}
+
 void check(CURLcode code) {
     if (code != CURLE_OK)
-        throw Error(messageText(curl_easy_strerror(code)));
+        throw TfetchFailure(kindOf(code), messageText(curl_easy_strerror(code)));
 }
 
 template <typename Value> void setOption(CURL* handle, CURLoption option, Value value) {
@@ -305,6 +349,9 @@ void append(CurlList& list, const char* line) {
     (void)list.release(); // now owned by grown
     list.reset(grown);
 }
+
+// Header lines of one response, all together; real ones take a few hundred bytes.
+constexpr std::size_t MaxHeaderBytes = 64 * 1024;
 
 // What the callbacks of one try share with it.
 struct Transfer {
@@ -320,12 +367,30 @@ struct Transfer {
     curl_off_t received = 0;
     curl_off_t sent = 0;
     bool timedOut = false;
+    // The end of the whole request, whatever the server trickles; none when not set.
+    std::optional<std::chrono::steady_clock::time_point> deadline{};
+    bool pastDeadline = false;
+    const std::atomic<bool>* cancel = nullptr;
+    bool cancelled = false;
+    std::size_t bodyLimit = 0; // 0: no limit
+    std::size_t bodyBytes = 0;
+    std::string tooLarge{}; // what went over its limit
 };
 
 // libcurl calls this about once a second while a transfer waits, more often while it moves.
 int watchProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
     auto& transfer = *static_cast<Transfer*>(context);
     const auto now = std::chrono::steady_clock::now();
+    if (transfer.cancel != nullptr && transfer.cancel->load()) {
+        transfer.cancelled = true;
+        return 1;
+    }
+    if (transfer.deadline && now >= *transfer.deadline) {
+        transfer.pastDeadline = true;
+        return 1;
+    }
+    if (transfer.stallLimit.count() == 0)
+        return 0;
     if (received != transfer.received || sent != transfer.sent) {
         transfer.received = received;
         transfer.sent = sent;
@@ -340,6 +405,13 @@ int watchProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, cu
 std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* context) {
     auto& transfer = *static_cast<Transfer*>(context);
     const std::size_t length = size * count;
+    // Refused before it is kept: an answer over the limit never reaches the target.
+    if (transfer.bodyLimit != 0 && length > transfer.bodyLimit - transfer.bodyBytes) {
+        transfer.tooLarge =
+            "The answer is larger than " + std::to_string(transfer.bodyLimit) + " bytes";
+        return 0;
+    }
+    transfer.bodyBytes += length;
     try {
         transfer.target.write(data, static_cast<std::streamsize>(length));
         return transfer.target ? length : 0;
@@ -358,6 +430,11 @@ std::size_t receiveHeader(char* data, std::size_t size, std::size_t count, void*
         transfer.lastProgress = std::chrono::steady_clock::now();
         if (line.starts_with("HTTP/"))
             transfer.rawHeaders.clear();
+        if (line.size() > MaxHeaderBytes - transfer.rawHeaders.size()) {
+            transfer.tooLarge =
+                "The answer's headers are larger than " + std::to_string(MaxHeaderBytes) + " bytes";
+            return 0;
+        }
         transfer.rawHeaders += line;
         return line.size();
     } catch (...) {
@@ -444,10 +521,18 @@ void ThttpClient::request(std::int32_t method, std::string_view url, std::ostrea
         internetHandle_ = std::move(session);
     }
     const Turi uri(url);
+    std::optional<std::chrono::steady_clock::time_point> end;
+    if (deadline != 0)
+        end = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline);
     for (std::int32_t tried = 1;; ++tried) {
         try {
-            attempt(method, uri, target, body);
+            attempt(method, uri, target, body, end);
             return;
+        } catch (const TfetchFailure& failure) {
+            // Neither a cancel nor the end of the time allowed is worth another try.
+            if (tried >= attempts || failure.kind() == TfailureKind::cancelled ||
+                failure.kind() == TfailureKind::timedOut)
+                throw;
         } catch (const Error&) {
             if (tried >= attempts)
                 throw;
@@ -458,7 +543,8 @@ void ThttpClient::request(std::int32_t method, std::string_view url, std::ostrea
 }
 
 void ThttpClient::attempt(std::int32_t method, const Turi& uri, std::ostream& target,
-                          std::string_view body) {
+                          std::string_view body,
+                          std::optional<std::chrono::steady_clock::time_point> end) {
     CURL* const handle = internetHandle_->handle.get();
     // The options of a try point into this frame; none may outlive it.
     struct ResetOptions {
@@ -501,10 +587,27 @@ void ThttpClient::attempt(std::int32_t method, const Turi& uri, std::ostream& ta
         // the last byte instead.
         setOption(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout));
         transfer.stallLimit = std::chrono::milliseconds(timeout);
-        setOption(handle, CURLOPT_NOPROGRESS, 0L);
-        setOption(handle, CURLOPT_XFERINFOFUNCTION, &watchProgress);
-        setOption(handle, CURLOPT_XFERINFODATA, &transfer);
     }
+    if (end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            *end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            throw TfetchFailure(TfailureKind::timedOut, "No time was left for the request after " +
+                                                            std::to_string(deadline) +
+                                                            " milliseconds");
+        setOption(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+        transfer.deadline = end;
+    }
+    if (maxBodySize != 0) {
+        // An announced length is refused before the body comes; the write callback counts the
+        // rest.
+        setOption(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodySize));
+        transfer.bodyLimit = maxBodySize;
+    }
+    transfer.cancel = cancel;
+    setOption(handle, CURLOPT_NOPROGRESS, 0L);
+    setOption(handle, CURLOPT_XFERINFOFUNCTION, &watchProgress);
+    setOption(handle, CURLOPT_XFERINFODATA, &transfer);
 
     // No header beyond what HTTP/1.0 needs: libcurl's own Accept, Expect and form content
     // type go, unless the method asks for the latter.
@@ -545,15 +648,29 @@ void ThttpClient::attempt(std::int32_t method, const Turi& uri, std::ostream& ta
         parseHeaders(transfer.rawHeaders);
     if (transfer.failure)
         std::rethrow_exception(transfer.failure);
+    if (transfer.cancelled)
+        throw TfetchFailure(TfailureKind::cancelled, "The transfer was cancelled");
     if (transfer.downgrade)
-        throw Error("Redirect from https to http refused");
+        throw TfetchFailure(TfailureKind::insecure, "Redirect from https to http refused");
+    if (!transfer.tooLarge.empty())
+        throw TfetchFailure(TfailureKind::tooLarge, transfer.tooLarge);
+    if (transfer.pastDeadline)
+        throw TfetchFailure(TfailureKind::timedOut, "Operation timed out after " +
+                                                        std::to_string(deadline) +
+                                                        " milliseconds in all");
     if (transfer.timedOut)
-        throw Error(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
+        throw TfetchFailure(TfailureKind::timedOut, curl_easy_strerror(CURLE_OPERATION_TIMEDOUT));
+    if (result == CURLE_FILESIZE_EXCEEDED)
+        throw TfetchFailure(TfailureKind::tooLarge,
+                            "The answer is larger than " + std::to_string(maxBodySize) + " bytes");
     if (result != CURLE_OK)
-        throw Error(messageText(errorText[0] != '\0' ? errorText : curl_easy_strerror(result)));
+        throw TfetchFailure(
+            kindOf(result),
+            messageText(errorText[0] != '\0' ? errorText : curl_easy_strerror(result)));
     if (statusCode >= 300)
-        throw Error(statusText.empty() ? std::to_string(statusCode)
-                                       : std::to_string(statusCode) + ' ' + statusText);
+        throw TfetchFailure(TfailureKind::serverFault,
+                            statusText.empty() ? std::to_string(statusCode)
+                                               : std::to_string(statusCode) + ' ' + statusText);
 }
 
 void ThttpClient::parseHeaders(std::string_view raw) {

@@ -4,9 +4,13 @@
 
 #include "lib/runtime/DateTime.h"
 
+#include <atomic>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,9 +54,9 @@ public:
 
 // A blocking HTTP and HTTPS client, one thread at a time. A request is HTTP/1.0, follows up to
 // 10 redirects (never from https to http), uses the proxy of the standard environment variables
-// and checks the server's certificate and host name. Every failure raises Error with its text:
-// libcurl's for a transfer that failed, the status code and reason phrase for a status of 300
-// or more.
+// and checks the server's certificate and host name. Every failure raises TfetchFailure with its
+// kind and text: libcurl's for a transfer that failed, the status code and reason phrase for a
+// status of 300 or more, the limit for an answer over one.
 class ThttpClient {
 public:
     static constexpr std::string_view defaultAgent = "zintra/http";
@@ -71,6 +75,14 @@ public:
     // Milliseconds allowed for the connect and for each stretch without progress while sending
     // or receiving; 0 leaves libcurl's own limits.
     std::uint32_t timeout = 60000;
+    // Milliseconds one request may take in all, every try and redirect included, however the
+    // server trickles; 0 sets no end.
+    std::uint32_t deadline = 120000;
+    // The most bytes a response body may have; a larger one fails before its excess is kept.
+    // 0 sets no limit.
+    std::size_t maxBodySize = 1024 * 1024;
+    // When set, a request ends as cancelled within about a second of it turning true.
+    const std::atomic<bool>* cancel = nullptr;
     std::string referrer;
     std::int32_t attempts = 1;     // tries of one request in all
     std::int32_t retryDelay = 100; // milliseconds before a further try
@@ -102,7 +114,8 @@ public:
 private:
     struct Session;
 
-    void attempt(std::int32_t method, const Turi& uri, std::ostream& target, std::string_view body);
+    void attempt(std::int32_t method, const Turi& uri, std::ostream& target, std::string_view body,
+                 std::optional<std::chrono::steady_clock::time_point> end);
 
     std::string agent_;
     std::unique_ptr<Session> internetHandle_; // opened by the first request

@@ -1,9 +1,11 @@
 #include "iinet.h"
 
+#include "failures.h"
 #include "httpClient.h"
 #include "providers.h"
 
 #include "config/configuration.h"
+#include "config/xmlTree.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
@@ -19,25 +21,8 @@
 namespace vantle {
 namespace {
 
-// The concatenation of all text below the node, white space kept.
-std::string textOf(const pugi::xml_node& node) {
-    std::string text;
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-        return node.value();
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
-        text += textOf(child);
-    return text;
-}
-
-void collectTypes(const pugi::xml_node& node, std::vector<pugi::xml_node>& types) {
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element)
-            continue;
-        if (std::string_view(child.name()) == "type")
-            types.push_back(child);
-        collectTypes(child, types);
-    }
-}
+// The flags of every read of a usage document: white space is text.
+constexpr unsigned ParseFlags = pugi::parse_default | pugi::parse_ws_pcdata;
 
 // Characters 1-2 are the hours and 4-5 the minutes; anything unreadable gives 0.
 std::int32_t minutesOfDay(const std::string& text) {
@@ -52,7 +37,7 @@ std::int32_t minutesOfDay(const std::string& text) {
 
 std::int32_t integerOr0(const pugi::xml_node& node) {
     std::int32_t value = 0;
-    return runtime::tryStrToInt(textOf(node), value) ? value : 0;
+    return runtime::tryStrToInt(xmlText(node), value) ? value : 0;
 }
 
 std::string displayName(const std::string& name) {
@@ -68,15 +53,34 @@ std::string displayName(const std::string& name) {
     return shown;
 }
 
-void parseDocument(const std::string& path, pugi::xml_document& document) {
-    const std::string text = ReadFileText(path);
+// Why the text does not read as an XML document of sane nesting; empty when it does.
+std::string parseProblem(const std::string& text, pugi::xml_document& document) {
     const pugi::xml_parse_result result =
-        document.load_buffer(text.data(), text.size(), pugi::parse_default | pugi::parse_ws_pcdata);
+        document.load_buffer(text.data(), text.size(), ParseFlags);
     if (!result)
-        throw Error("Cannot read the usage document \"" + path + "\": " + result.description() +
-                    " at offset " + std::to_string(result.offset));
+        return result.description() + std::string(" at offset ") + std::to_string(result.offset);
     if (!document.document_element())
-        throw Error("Cannot read the usage document \"" + path + "\": it has no root element");
+        return "it has no root element";
+    if (xmlDepth(document) > MaxXmlDepth)
+        return "it nests deeper than " + std::to_string(MaxXmlDepth) + " levels";
+    return {};
+}
+
+void parseDocument(const std::string& path, pugi::xml_document& document) {
+    std::string text;
+    try {
+        text = ReadFileText(path);
+    } catch (const std::exception& e) {
+        throw TfetchFailure(TfailureKind::storedUnreadable, e.what());
+    }
+    if (const std::string problem = parseProblem(text, document); !problem.empty())
+        throw TfetchFailure(TfailureKind::storedUnreadable,
+                            "Cannot read the usage document \"" + path + "\": " + problem);
+}
+
+TfetchFailure notUsageDocument(const std::string& why) {
+    return TfetchFailure(TfailureKind::notUsageDocument,
+                         "The provider's answer is not a usage document: " + why);
 }
 
 // Every occurrence, left to right; the replacement is not searched again.
@@ -93,7 +97,8 @@ void storeDocument(const std::string& document, const std::string& path) {
     try {
         platform::replaceFileDurably(path, document, 0600);
     } catch (const std::system_error& e) {
-        throw Error(std::string("Cannot store the usage document: ") + e.what());
+        throw TfetchFailure(TfailureKind::cannotStore,
+                            std::string("Cannot store the usage document: ") + e.what());
     }
 }
 
@@ -102,7 +107,7 @@ Error typeError(const Ttraffic& record, const std::string& what) {
 }
 
 void readType(const pugi::xml_node& type, Ttraffic& record) {
-    record.name = displayName(textOf(type.child("name")));
+    record.name = displayName(xmlText(type.child("name")));
     record.classification = type.attribute("classification").value();
     const std::string used = type.attribute("used").value();
     if (!runtime::tryStrToInt64(used, record.usedBytes))
@@ -117,7 +122,7 @@ void readType(const pugi::xml_node& type, Ttraffic& record) {
         record.speed = 0;
         return;
     }
-    const std::string quotaText = textOf(quota);
+    const std::string quotaText = xmlText(quota);
     if (!runtime::tryStrToInt64(quotaText, record.quotaMB))
         throw typeError(record, "its quota allocation \"" + quotaText + "\" is not an integer");
     std::int64_t quotaBytes = 0;
@@ -128,7 +133,7 @@ void readType(const pugi::xml_node& type, Ttraffic& record) {
                                          : static_cast<double>(record.usedBytes) /
                                                static_cast<double>(quotaBytes) * 100;
     const pugi::xml_node shaped = type.child("is_shaped");
-    record.shaped = textOf(shaped) != "false";
+    record.shaped = xmlText(shaped) != "false";
     if (!shaped)
         throw typeError(record, "it has a quota allocation but no is_shaped element");
     const std::string speed = shaped.attribute("speed").value();
@@ -164,33 +169,50 @@ void Tiinet::load() {
     load(current, configuration.dataFolder + std::string(LastGoodDocumentName));
 }
 
-void Tiinet::fetch() {
-    reset();
+std::string Tiinet::download(const std::atomic<bool>* cancel) {
     const std::string url = replaced(
         replaced(endpointTemplate(configuration), "%USERNAME%", urlEncode(configuration.username)),
         "%PASSWORD%", urlEncode(configuration.password));
     std::ostringstream body;
-    {
-        ThttpClient client;
-        client.setAgent(userAgent(configuration));
-        client.get(url, body);
-    }
-    const std::string document = body.str();
-    pugi::xml_document parsed;
-    const pugi::xml_parse_result result =
-        parsed.load_buffer(document.data(), document.size(), pugi::parse_default);
-    // A cut-off or garbled answer would replace the last good document with something that
-    // cannot be read; refuse it and keep what is stored.
-    if (!result || !parsed.document_element())
-        throw Error(std::string("The provider's answer is not a usage document: ") +
-                    (result ? "it has no root element"
-                            : result.description() + std::string(" at offset ") +
-                                  std::to_string(result.offset)));
+    ThttpClient client;
+    client.setAgent(userAgent(configuration));
+    client.cancel = cancel;
+    client.get(url, body);
+    return std::move(body).str();
+}
+
+void Tiinet::readAnswer(const std::string& answer) {
+    reset();
+    error.clear();
+    pugi::xml_document document;
+    if (const std::string problem = parseProblem(answer, document); !problem.empty())
+        throw notUsageDocument(problem);
+    const pugi::xml_node root = document.document_element();
+    // A maintenance page in XHTML is well-formed XML too: only the providers' root will do.
+    if (root.name() != UsageRootName)
+        throw notUsageDocument("its root element is <" + std::string(root.name()) + ">, not <" +
+                               std::string(UsageRootName) + ">");
+    error = readError(document);
+    if (!error.empty())
+        return;
+    readModel(root);
+    if (traffic.empty())
+        throw notUsageDocument("it lists no traffic type");
+}
+
+void Tiinet::fetch() {
+    reset();
+    const std::string answer = download();
+    readAnswer(answer);
     const std::string current = configuration.dataFolder + std::string(CurrentDocumentName);
     const std::string lastGood = configuration.dataFolder + std::string(LastGoodDocumentName);
-    if (readError(parsed).empty())
-        storeDocument(document, lastGood);
-    storeDocument(document, current);
+    if (error.empty()) {
+        // The model already holds what the stored documents will say.
+        storeDocument(answer, lastGood);
+        storeDocument(answer, current);
+        return;
+    }
+    storeDocument(answer, current);
     load(current, lastGood);
 }
 
@@ -205,15 +227,17 @@ void Tiinet::load(const std::string& currentFile, const std::string& lastGoodFil
     if (!error.empty()) {
         // Without an earlier document there is nothing to show but the provider's answer.
         if (!std::filesystem::exists(lastGoodFile, ec))
-            throw Error("The provider answered: " + error);
+            throw TfetchFailure(TfailureKind::providerError, "The provider answered: " + error);
         parseDocument(lastGoodFile, document);
     }
-    const pugi::xml_node root = document.document_element();
+    readModel(document.document_element());
+}
 
-    plan = textOf(root.first_element_by_path("account_info/plan"));
-    product = textOf(root.first_element_by_path("account_info/product"));
-    offpeakStart = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_start")));
-    offpeakEnd = minutesOfDay(textOf(root.first_element_by_path("volume_usage/offpeak_end")));
+void Tiinet::readModel(const pugi::xml_node& root) {
+    plan = xmlText(root.first_element_by_path("account_info/plan"));
+    product = xmlText(root.first_element_by_path("account_info/product"));
+    offpeakStart = minutesOfDay(xmlText(root.first_element_by_path("volume_usage/offpeak_start")));
+    offpeakEnd = minutesOfDay(xmlText(root.first_element_by_path("volume_usage/offpeak_end")));
 
     const runtime::DateTimeFields clock = runtime::decodeDateTime(runtime::now());
     const std::int32_t minute = clock.hour * 60 + clock.minute;
@@ -237,8 +261,14 @@ void Tiinet::readTrafficTypes(const pugi::xml_node& root) {
         root.first_element_by_path("volume_usage/expected_traffic_types");
     if (!container)
         return;
-    std::vector<pugi::xml_node> types;
-    collectTypes(container, types);
+    std::vector<pugi::xml_node> types = xmlDescendants(container, "type", MaxTrafficTypes + 1);
+    if (types.size() > MaxTrafficTypes) {
+        types.resize(MaxTrafficTypes);
+        // Each type costs a picture and a column of the status window.
+        runtime::outputDebugString("The usage document lists more than " +
+                                   std::to_string(MaxTrafficTypes) +
+                                   " traffic types; the rest are left out");
+    }
     for (const pugi::xml_node& type : types) {
         traffic.emplace_back();
         readType(type, traffic.back());
@@ -247,7 +277,7 @@ void Tiinet::readTrafficTypes(const pugi::xml_node& root) {
 
 std::string Tiinet::readError(const pugi::xml_document& document) {
     const pugi::xml_node found = document.document_element().child("error");
-    return found ? textOf(found) : std::string();
+    return found ? xmlText(found) : std::string();
 }
 
 std::vector<std::string> Tiinet::trafficTypes() const {
@@ -269,7 +299,7 @@ Ttraffic Tiinet::findTraffic(std::string_view classification) const {
     for (const Ttraffic& record : traffic)
         if (record.classification == classification)
             return record;
-    throw Error("Failed to find current traffic data");
+    throw TfetchFailure(TfailureKind::noCurrentTraffic, "Failed to find current traffic data");
 }
 
 std::string Tiinet::currentClassification() const {

@@ -3,6 +3,8 @@
 
 #include <pugixml.hpp>
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +17,10 @@ class Tconfiguration;
 // The stored documents in the configuration's data folder.
 inline constexpr std::string_view CurrentDocumentName = "iinet-current.xml";
 inline constexpr std::string_view LastGoodDocumentName = "iinet-lastgood.xml";
+// The root element of the providers' usage documents.
+inline constexpr std::string_view UsageRootName = "ii_feed";
+// The traffic types read from a document; real ones list three.
+inline constexpr std::size_t MaxTrafficTypes = 16;
 
 // One traffic type. A megabyte is 1,000,000 bytes; a type has a quota when quotaMB > 0.
 struct Ttraffic {
@@ -48,31 +54,42 @@ public:
 
     void reset();
     // Reads the stored documents of the data folder; with no current document it fetches one.
-    // Raises Error naming the file when a document cannot be read or parsed, and "The provider
-    // answered: " + its error text when the current one carries an error and no last good one
-    // exists.
+    // Raises TfetchFailure: storedUnreadable naming the file when a document cannot be read,
+    // parsed or nests deeper than MaxXmlDepth, and providerError with "The provider answered: "
+    // + its error text when the current one carries an error and no last good one exists.
     void load();
-    // Downloads the account's usage document from its provider, stores it as the current
-    // document (and as the last good one when it carries no error element) and loads the model
-    // from the stored documents. An answer that is not a whole XML document is refused before
-    // anything is stored. Raises Error with the failure's text.
+    // Downloads the account's answer, reads it (readAnswer) and stores it: as the current
+    // document, and as the last good one when it carries no error element. With an error
+    // element, the model comes from the last good document and keeps the answer's error text.
+    // Nothing is stored when a step before fails. Raises TfetchFailure.
     void fetch();
     // The same from the given files; the last good one is read only when the current one
     // carries an error.
     void load(const std::string& currentFile, const std::string& lastGoodFile);
 
-    // The text of the root element's child "error"; empty when there is none.
+    // The provider's answer for the configuration's account, bounded in size and time; cancel,
+    // when set, ends the transfer early as cancelled. Stores nothing.
+    std::string download(const std::atomic<bool>* cancel = nullptr);
+    // Reads an answer into the model, parsed once with the flags of load: an answer that is
+    // not XML, nests deeper than MaxXmlDepth, has another root than UsageRootName, or carries
+    // no error element and no traffic type raises notUsageDocument. With an error element only
+    // error is set. Stores nothing.
+    void readAnswer(const std::string& answer);
+
+    // The text of the root element's child "error", white space included; empty when there is
+    // none.
     static std::string readError(const pugi::xml_document& document);
 
     std::vector<std::string> trafficTypes() const;
     bool hasTraffic(std::string_view classification) const;
     // A copy of the first record of that classification; raises
-    // "Failed to find current traffic data" when there is none.
+    // "Failed to find current traffic data" (noCurrentTraffic) when there is none.
     Ttraffic findTraffic(std::string_view classification) const;
     std::string currentClassification() const;
     Ttraffic currentTraffic() const;
 
 private:
+    void readModel(const pugi::xml_node& root);
     void readTrafficTypes(const pugi::xml_node& root);
 };
 

@@ -1,5 +1,7 @@
 #include "providers.h"
 
+#include "failures.h"
+
 #include "config/configuration.h"
 #include "lib/runtime/Error.h"
 
@@ -17,7 +19,7 @@ std::string endpointTemplate(const Tconfiguration& configuration) {
     else if (domain == WestnetDomain)
         host = WestnetToolboxHost;
     else
-        throw Error("Unsupported domain: " + domain);
+        throw TfetchFailure(TfailureKind::unsupportedDomain, "Unsupported domain: " + domain);
     const auto replaced = configuration.providers.find(domain);
     if (replaced != configuration.providers.end() && !replaced->second.empty())
         return replaced->second;

@@ -51,6 +51,18 @@ protected:
     }
 };
 
+// The content wrapped in that many levels of elements.
+std::string nested(int levels, const std::string& content = "") {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(levels) * 7 + content.size());
+    for (int i = 0; i < levels; ++i)
+        text += "<a>";
+    text += content;
+    for (int i = 0; i < levels; ++i)
+        text += "</a>";
+    return text;
+}
+
 std::string crlf(const std::string& lines) {
     std::string out;
     for (char ch : lines) {
@@ -219,6 +231,14 @@ TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
          "cannot be deciphered", false},
         {"password with padding only", account + "====</password></account></conf>", "john",
          "Premature padding", false},
+        // Written back indented, or edited, a file this deep would take more memory or stack
+        // than there is: it is refused whole.
+        {"nested 200,000 levels inside a key",
+         "<conf><account><username>" + nested(200000, "john") + "</username></account></conf>", "",
+         "nests deeper than 64 levels", true},
+        {"nested 200,000 levels beside the account",
+         account + "</password></account>" + nested(200000) + "</conf>", "", "nests deeper than 64",
+         true},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.label);
@@ -238,17 +258,29 @@ TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
 }
 
 TEST_F(SettingsFileTest, SavingOverAFileThatIsNotXmlKeepsItAside) {
-    storeSettings("garbage <<<");
-    c.username = "john";
-    c.domain = "iinet.net.au";
-    c.password = "pw";
-    c.save();
-    EXPECT_EQ(test::readFile(c.configFile + ".corrupt"), "garbage <<<");
-    // It may hold the enciphered password as the settings file did.
-    EXPECT_EQ(mode(".corrupt"), 0600u);
+    for (const std::string& bad : {std::string("garbage <<<"), "<conf>" + nested(65) + "</conf>"}) {
+        SCOPED_TRACE(bad.substr(0, 20));
+        storeSettings(bad);
+        c.username = "john";
+        c.domain = "iinet.net.au";
+        c.password = "pw";
+        c.save();
+        EXPECT_EQ(test::readFile(c.configFile + ".corrupt"), bad);
+        // It may hold the enciphered password as the settings file did.
+        EXPECT_EQ(mode(".corrupt"), 0600u);
+        c.load();
+        EXPECT_EQ(c.username, "john");
+        EXPECT_EQ(c.password, "pw");
+    }
+}
+
+TEST_F(SettingsFileTest, NestingUpTo64LevelsIsRead) {
+    // The root and 63 levels below it: the deepest a file may go.
+    storeSettings("<conf><account><username>john</username></account>" + nested(63) + "</conf>");
+    test::DebugCapture debug;
     c.load();
     EXPECT_EQ(c.username, "john");
-    EXPECT_EQ(c.password, "pw");
+    EXPECT_THAT(debug.lines(), IsEmpty());
 }
 
 TEST_F(SettingsFileTest, SaveTightensTheFilesMode) {

@@ -101,15 +101,11 @@ TEST_F(GenerateTrayTest, WedgeGrowsClockwiseFromTwelveFromOnePercentOn) {
     const double inf = std::numeric_limits<double>::infinity();
     const Case cases[] = {
         {-1.0, 0, 0, 0, 15, 0, 15}, // no quota
-        {0, 0, 0, 0, 15, 0, 15},
-        {0.99, 0, 0, 0, 15, 0, 15},
+        {0, 0, 0, 0, 15, 0, 15},       {0.99, 0, 0, 0, 15, 0, 15},
         {1, 1, 8, 7, 8, 0, 7}, // a thin wedge right of twelve o'clock
-        {25, 30, 60, 7, 15, 0, 8},
-        {50, 70, 110, 7, 15, 0, 15},
-        {100, 130, 200, 0, 15, 0, 15},
-        {1e9, 0, 200, 0, 15, 0, 15}, // far above: any wedge, but no failure
-        {nan, 0, 0, 0, 15, 0, 15},
-        {inf, 0, 0, 0, 15, 0, 15},
+        {25, 30, 60, 7, 15, 0, 8},     {50, 70, 110, 7, 15, 0, 15},
+        {100, 130, 200, 0, 15, 0, 15}, {1e9, 130, 200, 0, 15, 0, 15}, // over the quota: full
+        {nan, 0, 0, 0, 15, 0, 15},     {inf, 130, 200, 0, 15, 0, 15},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.percent);
@@ -122,7 +118,7 @@ TEST_F(GenerateTrayTest, WedgeGrowsClockwiseFromTwelveFromOnePercentOn) {
         EXPECT_EQ(image.pixel(0, 7), Black);
         EXPECT_EQ(image.pixel(7, 0), Black);
         EXPECT_EQ(image.pixel(14, 7), Black);
-        if (c.percent < 50 || std::isnan(c.percent) || std::isinf(c.percent)) {
+        if (c.percent < 50 || std::isnan(c.percent)) {
             EXPECT_EQ(image.pixel(3, 7), White);
         }
         const int green = count(image, Green);
@@ -141,10 +137,18 @@ TEST_F(GenerateTrayTest, WedgeGrowsClockwiseFromTwelveFromOnePercentOn) {
     keepArtefact(icon(100), "100");
 }
 
-TEST_F(GenerateTrayTest, SharesAboveOneHundredWrapAround) {
-    EXPECT_EQ(icon(150), icon(50));
-    EXPECT_EQ(icon(125), icon(25));
-    EXPECT_NE(icon(50), icon(25));
+// An account over its quota must not look half used: the wedge stays full, the hint says the
+// real share.
+TEST_F(GenerateTrayTest, SharesFromOneHundredOnFillTheDisc) {
+    const QImage full = icon(100);
+    for (const double percent : {100.5, 125.0, 150.0, 1e9}) {
+        SCOPED_TRACE(percent);
+        EXPECT_EQ(icon(percent), full);
+    }
+    EXPECT_NE(icon(90), full);
+    EXPECT_EQ(trayHintText({"Peak", "peak", 0, 37500, 25000, 150.0}),
+              "Peak: 150% (37,500 / 25,000)");
+    keepArtefact(icon(150), "150");
 }
 
 TEST_F(GenerateTrayTest, HintShowsShareAndMegabytes) {
@@ -231,8 +235,9 @@ TEST_F(GenerateTrayTest, TheAreasIconHoldsEverySizeDrawnFromTheSameGeometry) {
         const std::array<int, 4> green = greenQuarters(image);
         EXPECT_GT(green[0], size * size / 16);
         // The 16-pixel wedge's edge pixels follow the platform's rules (tested above).
-        if (size != TrayIconSize)
+        if (size != TrayIconSize) {
             EXPECT_EQ(green[1] + green[2] + green[3], 0);
+        }
     }
     // The 16-pixel picture is the status bars' icon, pixel for pixel.
     const QImage startbar = QImage(QString::fromStdString(configuration.trayIconFile), "ico")

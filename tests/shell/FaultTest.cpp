@@ -11,6 +11,7 @@
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "ui/sysTray.h"
+#include "usage/failures.h"
 #include "usage/iinet.h"
 #include "usage/providers.h"
 
@@ -18,10 +19,13 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QUrl>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -33,7 +37,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <sched.h>
+#include <set>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -106,9 +112,11 @@ std::size_t lineCount(const std::string& file) {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
 }
 
-// Waits up to ten seconds for the condition.
-bool eventually(const std::function<bool()>& condition) {
-    for (int i = 0; i < 400; ++i) {
+// Waits up to the limit (ten seconds unless said) for the condition.
+bool eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
         if (condition())
             return true;
         std::this_thread::sleep_for(25ms);
@@ -140,6 +148,17 @@ std::string programPage() {
     TmemoryTarget page;
     archive.extractToStream("status.html", page);
     return page.data;
+}
+
+// The content wrapped in that many levels of elements.
+std::string nested(int levels, const std::string& content = "") {
+    std::string text;
+    for (int i = 0; i < levels; ++i)
+        text += "<a>";
+    text += content;
+    for (int i = 0; i < levels; ++i)
+        text += "</a>";
+    return text;
 }
 
 class FaultTest : public testing::Test {
@@ -348,6 +367,11 @@ TEST_F(FaultTest, BadSettingsNeverStopTheProgramAndAreLeftForTheUser) {
          }},
         {"garbage", [](const std::string& file) { test::writeFile(file, "\x01\xfe<conf><acc"); }},
         {"truncated to nothing", [](const std::string& file) { test::writeFile(file, ""); }},
+        {"nested 200,000 levels deep",
+         [](const std::string& file) {
+             test::writeFile(file, "<conf><account><username>" + nested(200000, "demo") +
+                                       "</username></account></conf>");
+         }},
     };
     setUpAccount();
     for (const BadSettings& bad : cases) {
@@ -845,4 +869,172 @@ TEST_F(FaultTest, AChangeOfAccountShowsTheNewAccountsFiguresAtOnce) {
     EXPECT_NE(form.tray().Hint(), demoHint);
     EXPECT_EQ(form.tray().Hint().toStdString(), test::readFile(c->trayHintFile));
     mainFrm = nullptr;
+}
+
+namespace {
+
+// One hostile answer of the provider and what the user must be left with.
+struct HostileAnswer {
+    const char* name;
+    std::string fault;                // the stand-in's fault for every request after the first
+    std::optional<TfailureKind> kind; // how the cycle fails; none: it completes
+    std::string said;                 // in the failure's detail, or the error text shown
+    std::chrono::seconds bound;       // the longest a cycle may take with it
+};
+
+} // namespace
+
+// Answers an attacker in the provider's place would send. The worker's cycle (in-process),
+// vantlectl poll and the real program each meet them at once: each ends within its bound with
+// a clear message (vantlectl's starts with the failure's plain sentence), nothing crashes, the
+// last good document stays byte for byte, a failed cycle changes no file, and nothing over 1 MiB
+// is stored.
+TEST_F(FaultTest, HostileAnswersNeverHurtTheUser) {
+    const auto answer = [this](const char* name, const std::string& bytes) {
+        const std::string file = logs.file(name);
+        test::writeFile(file, bytes);
+        return "answer=" + file;
+    };
+    const std::string script =
+        "<img src=\"x\" onerror=\"new RTCPeerConnection({iceServers: [{urls: "
+        "\\\"stun:127.0.0.1:9\\\"}]})\"><script>document.title = 1</script>Locked";
+    const HostileAnswer cases[] = {
+        {"nested 100,000 levels deep",
+         answer("deep.xml", "<ii_feed>" + nested(100000, "<volume_usage/>") + "</ii_feed>"),
+         TfailureKind::notUsageDocument, "nests deeper than 64 levels", 60s},
+        {"3 MiB", answer("big.xml", "<ii_feed>" + std::string(3 << 20, ' ') + "</ii_feed>"),
+         TfailureKind::tooLarge, "larger than 1048576 bytes", 60s},
+        {"one byte a second", "trickle", TfailureKind::timedOut, "timed out", 150s},
+        {"a maintenance page in XHTML",
+         answer("xhtml.xml", "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\">"
+                             "<body><p>Down for maintenance</p></body></html>"),
+         TfailureKind::notUsageDocument, "its root element is <html>", 60s},
+        {"an error of one blank", answer("blank.xml", "<ii_feed><error> </error></ii_feed>"),
+         std::nullopt, " ", 60s},
+        {"an error text with script",
+         answer("script.xml", "<ii_feed><error>" + test::xmlText(script) + "</error></ii_feed>"),
+         std::nullopt, script, 60s},
+    };
+    for (const HostileAnswer& hostile : cases) {
+        SCOPED_TRACE(hostile.name);
+        fs::remove(simLog); // each stand-in's requests counted from 1
+        setUpAccount({"--fault", hostile.fault + "@2", "--fault", hostile.fault + "@3", "--fault",
+                      hostile.fault + "@4"});
+        const std::string lastGood = test::readFile(lastGoodDocument());
+        const Files before = saved();
+        dueForPoll();
+        const auto started = std::chrono::steady_clock::now();
+
+        // The program polls first; vantlectl and the worker's cycle meet the answer beside it.
+        test::SimProcess program(VANTLE_PROGRAM, {});
+        ASSERT_TRUE(eventually([&] { return requests() == 2; })) << program.errors();
+        if (!hostile.kind) {
+            // Its cycle completes before the others, so its outputs are its own to check.
+            ASSERT_TRUE(eventually([&] {
+                return QJsonDocument::fromJson(
+                           QByteArray::fromStdString(test::readFile(c->statusFile)))
+                           .object()
+                           .value("error")
+                           .toString()
+                           .toStdString() == hostile.said;
+            })) << program.errors();
+        }
+        test::SimProcess poll(VANTLECTL, {"poll"});
+        ASSERT_TRUE(eventually([&] { return requests() == 3; })) << poll.errors();
+        std::exception_ptr failure;
+        test::DebugCapture debug;
+        const bool done = runPollCycle(*c, &failure);
+        const int polled = poll.wait(hostile.bound);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, hostile.bound + 30s);
+
+        if (hostile.kind) {
+            EXPECT_FALSE(done);
+            EXPECT_EQ(failureKind(failure), *hostile.kind);
+            EXPECT_THAT(failureMessage(failure), HasSubstr(hostile.said));
+            EXPECT_EQ(polled, 1);
+            EXPECT_THAT(poll.errors(),
+                        testing::StartsWith("vantlectl poll: " +
+                                            std::string(failureSentence(*hostile.kind)) + "\n"));
+            EXPECT_THAT(poll.errors(), HasSubstr(hostile.said));
+            EXPECT_TRUE(
+                eventually([&] { return program.errors().find(hostile.said) != std::string::npos; },
+                           hostile.bound))
+                << program.errors();
+            // Refused before anything was stored: every file as it was.
+            EXPECT_THAT(changed(before, saved()), testing::IsEmpty());
+        } else {
+            // A refusal completes the cycle from the last good document, with its text shown.
+            EXPECT_TRUE(done) << failureMessage(failure);
+            EXPECT_EQ(polled, 0) << poll.errors();
+            EXPECT_THAT(poll.errors(), HasSubstr(failureSentence(TfailureKind::providerError)));
+            EXPECT_THAT(test::readFile(currentDocument()), HasSubstr("<error>"));
+            expectWhole();
+        }
+        EXPECT_EQ(test::readFile(lastGoodDocument()), lastGood);
+        EXPECT_TRUE(registered()) << "the program is still there";
+        quit(program);
+        for (const auto& [file, bytes] : saved())
+            EXPECT_LE(bytes.size(), 1u << 20) << file;
+        EXPECT_THAT(crashReports(), testing::IsEmpty());
+    }
+}
+
+// Traffic types an attacker would name: the cycle completes, every picture lands in the html
+// folder under a name of its own, the page's own files stay, at most 16 types are shown, and
+// the status document points at pictures that are there.
+TEST_F(FaultTest, HostileTrafficTypesNeverStopTheCycle) {
+    const auto type = [](const std::string& classification) {
+        return "<type classification=\"" + test::xmlText(classification) +
+               "\" used=\"5000000\"><name>n</name><quota_allocation>10</quota_allocation>"
+               "<is_shaped speed=\"0\">false</is_shaped></type>";
+    };
+    const auto document = [&type](const std::string& types) {
+        return "<ii_feed><volume_usage><expected_traffic_types>" + type("peak") + type("offpeak") +
+               types + "</expected_traffic_types></volume_usage></ii_feed>";
+    };
+    std::string many;
+    for (int i = 0; i < 2000; ++i)
+        many += type("t" + std::to_string(i));
+    const std::string names =
+        type("warning") + type("status") + type(std::string(300, 'w')) + type("../x");
+    test::writeFile(logs.file("names.xml"), document(names));
+    test::writeFile(logs.file("many.xml"), document(many));
+    setUpAccount({"--fault", "answer=" + logs.file("names.xml") + "@2", "--fault",
+                  "answer=" + logs.file("many.xml") + "@3", "--fault",
+                  "answer=" + logs.file("names.xml") + "@4"});
+    const std::string page = test::readFile(c->htmlFolder + "status.html");
+    const std::string warning = test::readFile(c->htmlFolder + "warning.png");
+
+    for (const char* run : {"names", "2,000 types"}) {
+        SCOPED_TRACE(run);
+        const auto [done, said] = cycle();
+        EXPECT_TRUE(done) << said;
+        std::set<std::string> pictures;
+        for (const auto& entry : fs::directory_iterator(c->htmlFolder))
+            if (entry.path().extension() == ".png" && entry.path().filename() != "warning.png")
+                pictures.insert(entry.path().filename().string());
+        EXPECT_LE(pictures.size(), MaxTrafficTypes);
+        const QJsonArray traffic =
+            QJsonDocument::fromJson(QByteArray::fromStdString(test::readFile(c->statusFile)))
+                .object()
+                .value("traffic")
+                .toArray();
+        EXPECT_EQ(traffic.size(), std::string(run) == "names" ? 6 : 16);
+        for (const QJsonValue& t : traffic) {
+            const QString img = t.toObject().value("img").toString();
+            const std::string file = QUrl(img).toLocalFile().toStdString();
+            EXPECT_EQ(fs::path(file).parent_path().string() + "/", c->htmlFolder) << file;
+            EXPECT_TRUE(pictures.contains(fs::path(file).filename().string())) << file;
+        }
+        EXPECT_EQ(test::readFile(c->htmlFolder + "status.html"), page);
+        EXPECT_EQ(test::readFile(c->htmlFolder + "warning.png"), warning);
+        EXPECT_FALSE(fs::exists(c->dataFolder + "x.png"));
+    }
+    // After the 2,000 types, the next document's pictures replace theirs.
+    const test::CommandRun poll = test::runCommand(std::string(VANTLECTL) + " poll 2>&1");
+    EXPECT_EQ(poll.status, 0) << poll.output;
+    std::size_t pngs = 0;
+    for (const auto& entry : fs::directory_iterator(c->htmlFolder))
+        pngs += entry.path().extension() == ".png";
+    EXPECT_EQ(pngs, 7u); // six types and the page's warning
 }

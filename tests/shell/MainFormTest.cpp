@@ -4,11 +4,13 @@
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "shell/SingleInstance.h"
+#include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "ui/about_form.h"
 #include "ui/config_form.h"
 #include "ui/status_form.h"
 #include "ui/sysTray.h"
+#include "usage/providers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <utility>
 
 using namespace vantle;
@@ -171,6 +174,58 @@ TEST_F(MainFormTest, APollOverdueAfterASuspendRunsWithinAMinute) {
         EXPECT_EQ(polled(debug), polls);
         EXPECT_EQ(form.pollTimer.interval(), form.pollTimerTag);
     }
+}
+
+// A poll still waiting for the provider is not joined by a second one at the next ticks; once it
+// has ended, a tick polls again.
+TEST_F(MainFormTest, ATickWhileAPollRunsStartsNoSecondOne) {
+    test::TempDir logs;
+    const std::string log = logs.file("requests.log");
+    auto sim = std::make_unique<test::RunningSim>(
+        VANTLE_SIM, std::vector<std::string>{"--static", "--fault", "stall@1", "--log", log});
+    const auto requests = [&log] {
+        const std::string text = test::readFile(log);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    const auto waitUntil = [](const std::function<bool()>& done) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!done() && waited.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    };
+    form.startUp();
+    Tconfiguration& c = *form.configuration();
+    c.domain = std::string(IinetDomain);
+    c.providers[c.domain] = sim->urlTemplate;
+    test::DebugCapture debug;
+
+    form.pollTimerTimer();
+    ASSERT_TRUE(waitUntil([&] { return requests() == 1; }));
+    form.pollTimerTimer();
+    form.pollTimerTimer();
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(requests(), 1);
+    EXPECT_THAT(debug.lines(), testing::Each(HasSubstr("still running")));
+    EXPECT_EQ(debug.lines().size(), 2u);
+
+    // The stand-in goes away: the held poll fails, reports back and frees itself.
+    sim.reset();
+    ASSERT_TRUE(waitUntil([&] { return debug.lines().size() == 3; }));
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    sim = std::make_unique<test::RunningSim>(VANTLE_SIM, std::vector<std::string>{"--static"});
+    // The finished cycle reloaded the settings, which know only the fixture's account.
+    c.username = "demo";
+    c.password = "demo";
+    c.domain = std::string(IinetDomain);
+    c.providers[c.domain] = sim->urlTemplate;
+    form.pollTimerTimer();
+    EXPECT_TRUE(waitUntil([&] { return form.tray().Hint() != "vantle"; }))
+        << testing::PrintToString(debug.lines());
 }
 
 TEST_F(MainFormTest, AFinishedCycleReloadsTheTrayAndArmsTheTrim) {

@@ -83,7 +83,7 @@ TEST_F(PollCycleTest, AFailedOrUnwantedFetchTouchesNothing) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         test::DebugCapture debug;
-        EXPECT_FALSE(runPollCycle(c, k.wanted));
+        EXPECT_FALSE(runPollCycle(c, nullptr, k.wanted));
         EXPECT_THAT(debug.lines(), ElementsAre(k.said));
         for (std::size_t i = 0; i < before.size(); ++i)
             EXPECT_EQ(test::readFile(outputs()[i]), before[i]) << outputs()[i];

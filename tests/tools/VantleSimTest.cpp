@@ -283,10 +283,31 @@ TEST(VantleSim, QuotaPeriodCountsFromTheAnniversary) {
 }
 
 TEST(VantleSim, NumberedFaultsAnswerAsNamed) {
-    Sim sim({"--static", "--fault", "500@1", "--fault", "503@2", "--fault", "not-xml@3", "--fault",
-             "empty@4", "--fault", "truncated@5", "--fault", "truncated-xml@6", "--fault",
-             "redirect@7", "--fault", "redirect=http://localhost:9/elsewhere?x=1@8", "--fault",
-             "error@9"});
+    test::TempDir dir;
+    const std::string answerFile = dir.file("answer.xml");
+    Sim sim({"--static",
+             "--fault",
+             "500@1",
+             "--fault",
+             "503@2",
+             "--fault",
+             "not-xml@3",
+             "--fault",
+             "empty@4",
+             "--fault",
+             "truncated@5",
+             "--fault",
+             "truncated-xml@6",
+             "--fault",
+             "redirect@7",
+             "--fault",
+             "redirect=http://localhost:9/elsewhere?x=1@8",
+             "--fault",
+             "error@9",
+             "--fault",
+             "answer=" + answerFile + "@10"});
+    // Read at the request, so a test can write it after the start.
+    test::writeFile(answerFile, std::string("<a>\0</a>", 9));
     const std::string whole = [&] {
         Sim plain({"--static"});
         return plain.get()->body;
@@ -329,6 +350,11 @@ TEST(VantleSim, NumberedFaultsAnswerAsNamed) {
          [](const auto& r) {
              pugi::xml_document doc;
              EXPECT_EQ(textAt(rootOf(doc, r.body), "error"), sim::ServiceUnavailable);
+         }},
+        {"answer=FILE", 200,
+         [](const auto& r) {
+             EXPECT_EQ(r.body, std::string("<a>\0</a>", 9));
+             EXPECT_EQ(r.get_header_value("Content-Type"), "text/xml");
          }},
         {"none after the numbered ones", 200, [&](const auto& r) { EXPECT_EQ(r.body, whole); }},
     };
@@ -386,6 +412,28 @@ TEST(VantleSim, StallOutlastsTheClientButNotTheServer) {
     sim.process.signal(SIGTERM);
     EXPECT_EQ(sim.process.wait(), 0);
     EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+}
+
+TEST(VantleSim, TrickleAnnouncesTheDocumentAndSendsAByteASecond) {
+    Sim sim({"--static", "--fault", "trickle"});
+    auto client = sim.client();
+    std::string received;
+    std::size_t announced = 0;
+    const auto started = Clock::now();
+    const httplib::Result res = client->Get(
+        sim.targetFor("demo", "demo").c_str(),
+        [&](const httplib::Response& r) {
+            announced = std::stoul(r.get_header_value("Content-Length"));
+            return true;
+        },
+        [&](const char* data, std::size_t length) {
+            received.append(data, length);
+            return Clock::now() - started < std::chrono::milliseconds(2500);
+        });
+    EXPECT_FALSE(res); // ended here, long before the document was whole
+    EXPECT_GT(announced, 500u);
+    EXPECT_THAT(received, StartsWith("<?"));
+    EXPECT_LT(received.size(), 10u);
 }
 
 TEST(VantleSim, HttpsWithItsOwnCertificate) {

@@ -3,6 +3,7 @@
 #include "config/configuration.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
+#include "usage/failures.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -282,7 +283,10 @@ TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
     test::writeFile(right, "  demo  \n");
     run = vantlectl("configure --username demo --domain IINET.NET.AU < " + wrong);
     EXPECT_EQ(run.status, 1);
-    EXPECT_THAT(run.output, HasSubstr("The provider answered: Authentication failed"));
+    // The plain sentence first, the provider's words under it.
+    EXPECT_THAT(run.output, HasSubstr("vantlectl configure: " +
+                                      std::string(failureSentence(TfailureKind::providerError)) +
+                                      "\nThe provider answered: Authentication failed\n"));
 
     run =
         vantlectl("configure --username demo --domain IINET.NET.AU --run-at-login yes < " + right);
@@ -295,7 +299,7 @@ TEST(VantlectlConfigure, VerifiesSavesAndPolls) {
     EXPECT_EQ(c.providers.at("iinet.net.au"), sim.urlTemplate);
     EXPECT_TRUE(std::filesystem::exists(home.configHome() + "autostart/vantle.desktop"));
 
-    // A wrong password is refused even though a good document is stored by now.
+    // A wrong password is refused; the saved account stays.
     run = vantlectl("configure --username demo --domain iinet.net.au < " + wrong);
     EXPECT_EQ(run.status, 1);
     EXPECT_THAT(run.output, HasSubstr("The provider answered: Authentication failed"));

@@ -8,12 +8,15 @@
 #include "support/TestSupport.h"
 #include "ui/QtPrinters.h"
 #include "ui/VCLutils.h"
+#include "ui/wait_form.h"
+#include "usage/failures.h"
 #include "usage/iinet.h"
 #include "usage/providers.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +29,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 using namespace vantle;
@@ -344,6 +348,8 @@ TEST_F(ConfigForm, SameUserNameKeepsTheAccountData) {
     c.setRunAtLogin(true);
     c.setUpdateTime(45000.5);
     test::writeFile(c.trayHintFile, "hint");
+    const std::string lastGood = c.dataFolder + std::string(LastGoodDocumentName);
+    test::writeFile(lastGood, "<ii_feed>stored</ii_feed>");
     const auto dialog = opened();
     Controls controls(*dialog);
     type(controls.password, "demo");
@@ -354,7 +360,9 @@ TEST_F(ConfigForm, SameUserNameKeepsTheAccountData) {
     EXPECT_EQ(c.password, "demo");
     EXPECT_FALSE(c.runAtLogin());
     EXPECT_EQ(test::readFile(c.trayHintFile), "hint");
-    EXPECT_TRUE(fs::exists(c.dataFolder + std::string(LastGoodDocumentName)));
+    // The verification reads the answer without storing it; the next poll stores its own.
+    EXPECT_EQ(test::readFile(lastGood), "<ii_feed>stored</ii_feed>");
+    EXPECT_FALSE(fs::exists(c.dataFolder + std::string(CurrentDocumentName)));
     EXPECT_NE(c.updateTime(), NeverUpdated);
 }
 
@@ -365,7 +373,10 @@ TEST_F(ConfigForm, FailedVerificationChangesNothingAndCancelKeepsItSo) {
     fill(controls, "demo", "wrong");
     controls.runOnLogin.setChecked(true);
 
-    EXPECT_EQ(save(controls), "The provider answered: Authentication failed");
+    // The plain sentence first, the provider's words under it.
+    EXPECT_EQ(save(controls),
+              QString::fromStdString(std::string(failureSentence(TfailureKind::providerError)) +
+                                     "\nThe provider answered: Authentication failed"));
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_TRUE(dialog->isEnabled());
     EXPECT_EQ(visibleTopLevel("waitFrm"), nullptr);
@@ -381,6 +392,51 @@ TEST_F(ConfigForm, FailedVerificationChangesNothingAndCancelKeepsItSo) {
     EXPECT_EQ(c.domain, "");
     EXPECT_FALSE(c.runAtLogin());
     EXPECT_EQ(test::readFile(c.trayHintFile), "hint");
+}
+
+// The provider holds the answer back: the wait window keeps animating while the download runs
+// off the interface thread, and its Cancel ends the download at once, with no message and
+// nothing saved or changed.
+TEST_F(ConfigForm, VerificationKeepsTheWindowsAliveAndCancelSavesNothing) {
+    const test::RunningSim stalling{VANTLE_SIM, {"--static", "--fault", "stall"}};
+    c.providers[std::string(IinetDomain)] = stalling.urlTemplate;
+    test::writeFile(c.trayHintFile, "hint");
+    const auto dialog = opened();
+    Controls controls(*dialog);
+    fill(controls, "demo", "demo");
+
+    std::set<int> frames;
+    bool cancelled = false;
+    QTimer watcher;
+    watcher.setInterval(50);
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        auto* wait = qobject_cast<TwaitFrm*>(visibleTopLevel("waitFrm"));
+        if (wait == nullptr || cancelled)
+            return;
+        frames.insert(wait->frameIndex());
+        auto* cancel = wait->findChild<QPushButton*>(QStringLiteral("cancelBtn"));
+        if (frames.size() >= 5 && cancel != nullptr && cancel->isVisible()) {
+            cancelled = true;
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }
+    });
+    watcher.start();
+    QElapsedTimer took;
+    took.start();
+    EXPECT_EQ(save(controls), std::nullopt) << "a cancel shows no message";
+    watcher.stop();
+
+    EXPECT_TRUE(cancelled);
+    EXPECT_GE(frames.size(), 5u) << "the star kept turning while the provider stalled";
+    // The provider holds its answer for 90 seconds; the cancel did not wait for it.
+    EXPECT_LT(took.elapsed(), 60000);
+    EXPECT_EQ(visibleTopLevel("waitFrm"), nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(dialog->isEnabled());
+    EXPECT_NE(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(c.username, "");
+    EXPECT_EQ(test::readFile(c.trayHintFile), "hint");
+    EXPECT_FALSE(hasUsageDocuments());
 }
 
 TEST_F(ConfigForm, ConfigureSavesOnlyAfterASuccessfulSave) {

@@ -12,7 +12,9 @@
 
 #include <QHostAddress>
 #include <QImage>
+#include <QNetworkDatagram>
 #include <QTcpServer>
+#include <QUdpSocket>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -109,6 +111,9 @@ TEST_F(EwbExternalTest, PageReachesNothingBeyondItsFolder) {
     dot.fill(Qt::red);
     ASSERT_TRUE(dot.save(QString::fromStdString(configuration.htmlFolder + "inside.png")));
     ASSERT_TRUE(dot.save(QString::fromStdString(configuration.dataFolder + "outside.png")));
+    // A link inside the folder leads where its target lies.
+    std::filesystem::create_symlink(configuration.dataFolder + "outside.png",
+                                    configuration.htmlFolder + "link.png");
     load(configuration.htmlFolder + "status.html");
 
     const std::string remote = "http://127.0.0.1:" + std::to_string(server.serverPort());
@@ -121,13 +126,15 @@ TEST_F(EwbExternalTest, PageReachesNothingBeyondItsFolder) {
                         "}"
                         "probe('inside', 'inside.png');"
                         "probe('outside', '../outside.png');"
+                        "probe('link', 'link.png');"
                         "probe('remote', '" +
                         remote +
                         "/x.png');"
                         "fetch('" +
                         remote + "/f').catch(function () {});");
-    ASSERT_TRUE(test::waitFor([&] { return eval("Object.keys(r).length") == "3"; }));
-    EXPECT_EQ(eval("r.inside + '|' + r.outside + '|' + r.remote"), "loaded|refused|refused");
+    ASSERT_TRUE(test::waitFor([&] { return eval("Object.keys(r).length") == "4"; }));
+    EXPECT_EQ(eval("r.inside + '|' + r.outside + '|' + r.link + '|' + r.remote"),
+              "loaded|refused|refused|refused");
 
     // Neither links nor new windows take the page anywhere.
     const QUrl address = browser->view()->page()->url();
@@ -138,4 +145,62 @@ TEST_F(EwbExternalTest, PageReachesNothingBeyondItsFolder) {
     EXPECT_EQ(eval("String(window.opened)"), "null");
     EXPECT_EQ(connections, 0);
     EXPECT_EQ(browser->ReadyState(), TEwbExternalBrowser::ReadyStateComplete);
+}
+
+// A page script that tries every connection the request interceptor does not see: a peer
+// connection with a STUN server (UDP) and a TURN server over TCP on loopback, a WebSocket and an
+// event source. In the page's own frame the means are gone; taken from a fresh frame they run,
+// and still nothing reaches either listener.
+TEST_F(EwbExternalTest, NoScriptInThePageReachesTheNetwork) {
+    QUdpSocket udp;
+    ASSERT_TRUE(udp.bind(QHostAddress::LocalHost, 0));
+    int datagrams = 0;
+    QObject::connect(&udp, &QUdpSocket::readyRead, [&] {
+        while (udp.hasPendingDatagrams()) {
+            udp.receiveDatagram();
+            ++datagrams;
+        }
+    });
+    QTcpServer tcp;
+    ASSERT_TRUE(tcp.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&tcp, &QTcpServer::newConnection, [&] { ++connections; });
+
+    // window.rtc ends as "offered" once the connection gathered its candidates; "threw ..." when
+    // the means were not there.
+    const QString probe =
+        QStringLiteral(
+            "window.rtc = 'started';"
+            "try {"
+            "  var pc = new (window.Peer || RTCPeerConnection)({iceServers: ["
+            "    {urls: 'stun:127.0.0.1:%1'},"
+            "    {urls: 'turn:127.0.0.1:%2?transport=tcp', username: 'u', credential: 'p'}]});"
+            "  pc.createDataChannel('probe');"
+            "  pc.onicegatheringstatechange = function () {"
+            "    if (pc.iceGatheringState == 'complete') window.rtc = 'offered';"
+            "  };"
+            "  pc.createOffer().then(function (o) { return pc.setLocalDescription(o); });"
+            "} catch (e) { window.rtc = 'threw ' + e.name; }"
+            "try { new WebSocket('ws://127.0.0.1:%2/'); window.ws = 'made'; }"
+            "catch (e) { window.ws = 'threw ' + e.name; }"
+            "try { new EventSource('http://127.0.0.1:%2/'); window.es = 'made'; }"
+            "catch (e) { window.es = 'threw ' + e.name; }")
+            .arg(udp.localPort())
+            .arg(tcp.serverPort());
+    load(configuration.htmlFolder + "status.html");
+
+    browser->ExecScript(probe.toStdString());
+    EXPECT_EQ(eval("window.rtc + '|' + window.ws + '|' + window.es"),
+              "threw TypeError|threw TypeError|threw TypeError");
+
+    // A frame of the page's own gets the engine's untouched means; they work, and go nowhere.
+    browser->ExecScript("var f = document.createElement('iframe');"
+                        "document.body.appendChild(f);"
+                        "window.Peer = f.contentWindow.RTCPeerConnection;");
+    ASSERT_EQ(eval("typeof window.Peer"), "function");
+    browser->ExecScript(probe.toStdString());
+    EXPECT_TRUE(test::waitFor([&] { return eval("window.rtc") == "offered"; }));
+    test::settle(3000);
+    EXPECT_EQ(datagrams, 0);
+    EXPECT_EQ(connections, 0);
 }

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QSystemTrayIcon>
+#include <QTextDocument>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -135,6 +136,35 @@ TEST_F(QtTrayBackendTest, RequestsSetTheIconsPictureTipAndVisibility) {
 
     ASSERT_TRUE(notify(NIM_DELETE, 0));
     EXPECT_FALSE(icon().isVisible());
+}
+
+// The hint carries the provider's names; where Qt would render the tip as rich text (the XEmbed
+// tool tip), it must still read as written, and a plain hint goes out unchanged.
+TEST_F(QtTrayBackendTest, ProviderTextInTheTipReadsAsWritten) {
+    ASSERT_TRUE(notify(NIM_ADD, NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    const QString tips[] = {
+        "Peak: 45% (11,250 / 25,000)",
+        "<b>Bonus</b>: 5% (1 / 20)",
+        "<img src=\"file:///etc/x.png\">: 1% (0 / 1)",
+        "<table><tr><td>x</td></tr></table>: 2% (1 / 50)",
+        "&lt;b&gt;: 3% (1 / 30)",
+        "a < b: 4% (2 / 50)",
+    };
+    for (const QString& tip : tips) {
+        SCOPED_TRACE(tip.toStdString());
+        record.szTip = tip;
+        ASSERT_TRUE(notify(NIM_MODIFY, NIF_TIP));
+        // What QToolTip shows: rich text when Qt takes it for markup, else the text itself.
+        QString shown = icon().toolTip();
+        if (Qt::mightBeRichText(shown)) {
+            QTextDocument document;
+            document.setHtml(shown);
+            shown = document.toPlainText();
+        } else {
+            EXPECT_EQ(icon().toolTip(), tip);
+        }
+        EXPECT_EQ(shown, tip);
+    }
 }
 
 TEST(QtTrayBackendComponentTest, AChangedHintReachesTheToolTipAtOnce) {

@@ -16,17 +16,22 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
+#include <QHostAddress>
 #include <QImage>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QNetworkDatagram>
 #include <QScreen>
+#include <QUdpSocket>
 #include <QWebEngineView>
 #include <QWheelEvent>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <exception>
 #include <string>
@@ -141,11 +146,16 @@ TEST_F(StatusFormTest, HiddenWithoutEngineAndSizedByColumns) {
     EXPECT_EQ(form.browser(), nullptr);
     EXPECT_TRUE(reports.empty());
 
-    const std::pair<int, int> widths[] = {{-1, 380}, {0, 380}, {1, 380}, {2, 380}, {3, 570}};
+    // However many types a document lists, the window fits the screen.
+    const int screen = QGuiApplication::primaryScreen()->availableGeometry().width();
+    ASSERT_GE(screen, 570);
+    const std::pair<int, int> widths[] = {{-1, 380},      {0, 380},         {1, 380},
+                                          {2, 380},       {3, 570},         {16, screen},
+                                          {2000, screen}, {1 << 30, screen}};
     for (const auto& [n, width] : widths) {
         SCOPED_TRACE(n);
         form.SetColumns(n);
-        EXPECT_EQ(form.width(), width);
+        EXPECT_EQ(form.width(), std::min(width, screen));
         EXPECT_EQ(form.frameGeometry().height(), 460);
     }
 }
@@ -223,11 +233,12 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
          document({{"A", "a"}}, "Say \"hi\" to O'Brien\\home\r\nnext\tline"),
          "document.getElementById('warning-div').className + '|' + "
          "document.getElementById('warning').textContent",
-         "|Say \"hi\" to O'Brien\\home\nnext\tline", 380},
-        {"error text placed as HTML", document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
-         "document.querySelector('#warning b').textContent + '|' + "
+         "|Say \"hi\" to O'Brien\\home\r\nnext\tline", 380},
+        {"error text placed as text, markup and all",
+         document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
+         "document.querySelectorAll('#warning *').length + '|' + "
          "document.getElementById('warning').textContent",
-         "Locked|Locked & 'out'", 380},
+         "0|<b>Locked</b> & 'out'", 380},
         {"no error hides the warning again", document({{"A", "a"}}),
          "document.getElementById('warning-div').className", "hidden", 380},
     };
@@ -239,6 +250,57 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
         EXPECT_EQ(form.width(), c.width);
         EXPECT_EQ(form.frameGeometry().height(), 460);
     }
+    EXPECT_TRUE(reports.empty());
+}
+
+// However many types a document lists, the window stays on the screen and the page scrolls.
+TEST_F(StatusFormTest, ManyTypesKeepTheWindowOnTheScreen) {
+    std::vector<Ttype> types;
+    for (int i = 0; i < 16; ++i)
+        types.push_back({"Type " + std::to_string(i), "t" + std::to_string(i)});
+    writeStatus(document({{"A", "a"}}));
+    showLoaded();
+    const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
+    form.move(free.right() - 300, free.top() + 10);
+    writeStatus(document(types));
+    form.Reload();
+    EXPECT_GT(form.width(), free.width() - 20); // as wide as the screen lets it be
+    EXPECT_TRUE(free.contains(form.frameGeometry())) << form.frameGeometry().x();
+    EXPECT_EQ(eval("document.querySelectorAll('td.traffic').length"), "16");
+    EXPECT_EQ(eval("document.getElementById('content').offsetWidth > window.innerWidth"), "true");
+    EXPECT_TRUE(reports.empty());
+}
+
+// Provider texts built to run script, and one that would then open a peer connection: the page
+// shows them as written, nothing runs, and the listener on loopback hears nothing.
+TEST_F(StatusFormTest, ProviderTextRunsNothing) {
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
+    int datagrams = 0;
+    QObject::connect(&listener, &QUdpSocket::readyRead, [&] {
+        while (listener.hasPendingDatagrams()) {
+            listener.receiveDatagram();
+            ++datagrams;
+        }
+    });
+    const std::string probe =
+        "window.ran = 1; var p = new RTCPeerConnection({iceServers: [{urls: 'stun:127.0.0.1:" +
+        std::to_string(listener.localPort()) +
+        "'}]}); p.createDataChannel('x'); p.createOffer().then(o => p.setLocalDescription(o));";
+    const std::string error = "Login failed<img src=\"x\" onerror=\"" + probe +
+                              "\"><svg onload=\"window.ran = 2\"></svg>"
+                              "<script>window.ran = 3</script>"
+                              "<iframe srcdoc=\"<script>parent.ran = 4</script>\"></iframe>"
+                              "<a href=\"javascript:window.ran = 5\" id=\"go\">go</a>";
+    writeStatus(document({{"<img src=\"y\" onerror=\"window.ran = 6\">", "a"}}, error));
+    showLoaded();
+    form.Reload();
+    test::settle(2000);
+    EXPECT_EQ(eval("typeof window.ran"), "undefined");
+    EXPECT_EQ(eval("document.getElementById('warning').textContent"),
+              QString::fromStdString(error));
+    EXPECT_EQ(eval("document.querySelectorAll('#warning *, #content img:not(.pie)').length"), "0");
+    EXPECT_EQ(datagrams, 0);
     EXPECT_TRUE(reports.empty());
 }
 

@@ -12,12 +12,15 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -208,11 +211,52 @@ TEST_F(WaitForm, OwnerIsDisabledWhileTheWindowShowsOverIt) {
     EXPECT_FALSE(owner.isEnabled());
     EXPECT_EQ(owner.cursor().shape(), Qt::ArrowCursor);
     EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    // Kept above the owner by the desktop, even a modal owner it keeps above everything else.
+    ASSERT_NE(window.windowHandle(), nullptr);
+    EXPECT_EQ(window.windowHandle()->transientParent(), owner.windowHandle());
 
     HideWait();
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(owner.isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(window.windowHandle()->transientParent(), nullptr);
+}
+
+// The Cancel of a job the caller can stop: it widens the window, answers a click or Esc once,
+// says so, and is gone with the window; a plain wait afterwards has none.
+TEST_F(WaitForm, CancelCallsBackOnceAndLeavesWithTheWindow) {
+    QWidget owner;
+    owner.setGeometry(100, 120, 401, 301);
+    owner.show();
+    int cancels = 0;
+    ShowWaitCancellable(&owner, "Verifying username and password", [&cancels] { ++cancels; });
+    TwaitFrm& window = *waitWindow();
+    auto& cancel = child<QPushButton>(window, "cancelBtn");
+    EXPECT_TRUE(cancel.isVisible());
+    EXPECT_EQ(cancel.text(), "Cancel");
+    EXPECT_TRUE(cancel.isEnabled());
+    EXPECT_GT(window.width(), 300);
+    EXPECT_TRUE(window.geometry().contains(cancel.geometry().translated(window.pos())));
+    EXPECT_FALSE(cancel.geometry().intersects(child<QLabel>(window, "blurb").geometry()));
+
+    const auto escape = [&window] {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&window, &press);
+    };
+    escape();
+    cancel.click(); // a second press changes nothing
+    EXPECT_EQ(cancels, 1);
+    EXPECT_FALSE(cancel.isEnabled());
+    EXPECT_EQ(child<QLabel>(window, "blurb").text(), "Cancelling...");
+    EXPECT_TRUE(window.isVisible()) << "the caller hides it once the job has stopped";
+
+    HideWait();
+    EXPECT_FALSE(window.isVisible());
+    shown("Working", &owner);
+    EXPECT_FALSE(cancel.isVisible());
+    escape();
+    EXPECT_EQ(cancels, 1);
+    EXPECT_EQ(window.width(), 300);
 }
 
 TEST_F(WaitForm, OwnerGoneBeforeHideWait) {

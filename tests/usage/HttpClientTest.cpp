@@ -2,6 +2,8 @@
 // and a raw TCP server wherever the exact bytes on the wire matter. Also the HTTP date reader.
 #include "usage/httpClient.h"
 
+#include "usage/failures.h"
+
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Error.h"
 #include "support/TestSupport.h"
@@ -17,6 +19,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -494,6 +498,166 @@ TEST(HttpClientTest, ReportsARefusedConnection) {
     EXPECT_THAT(message, HasSubstr("port " + std::to_string(port)));
     EXPECT_THAT(message, Not(HasSubstr("\n")));
     EXPECT_EQ(client.statusCode, 0);
+}
+
+namespace {
+
+// The failure the call raises, with its kind; fails the test when it raises none.
+template <typename Call> std::pair<TfailureKind, std::string> kindOf(Call call) {
+    try {
+        call();
+    } catch (const TfetchFailure& e) {
+        return {e.kind(), e.what()};
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "no TfetchFailure but: " << e.what();
+        return {TfailureKind::unexpected, e.what()};
+    }
+    ADD_FAILURE() << "no failure raised";
+    return {TfailureKind::unexpected, {}};
+}
+
+// Answers of a hostile provider: as large, as long in its headers and as slow as it likes.
+class HostileServer {
+public:
+    HostileServer() {
+        routes_.Get(R"(/sized/(\d+))", [](const httplib::Request& r, httplib::Response& res) {
+            res.set_content(std::string(std::stoul(r.matches[1]), 'x'), "text/xml");
+        });
+        routes_.Get(R"(/chunked/(\d+))", [](const httplib::Request& r, httplib::Response& res) {
+            const std::size_t total = std::stoul(r.matches[1]);
+            res.set_chunked_content_provider(
+                "text/xml", [total](std::size_t offset, httplib::DataSink& sink) {
+                    const std::string block(std::min<std::size_t>(65536, total - offset), 'x');
+                    if (!sink.write(block.data(), block.size()))
+                        return false;
+                    if (offset + block.size() == total)
+                        sink.done();
+                    return true;
+                });
+        });
+        routes_.Get("/headers", [](const httplib::Request&, httplib::Response& res) {
+            for (int i = 0; i < 1000; ++i)
+                res.set_header("X-Filler-" + std::to_string(i), std::string(100, 'h'));
+            res.set_content("<a/>", "text/xml");
+        });
+        // A document announced whole and sent a byte every 200 milliseconds.
+        routes_.Get("/trickle", [this](const httplib::Request&, httplib::Response& res) {
+            ++trickled;
+            res.set_content_provider(
+                1000, "text/xml", [](std::size_t, std::size_t, httplib::DataSink& sink) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+                    return sink.is_writable() && sink.write("x", 1);
+                });
+        });
+    }
+
+    std::string url(std::string_view object) const {
+        return loopbackUrl("http", running_.port(), object);
+    }
+
+    std::atomic<int> trickled{0};
+
+private:
+    httplib::Server routes_;
+    RunningServer running_{routes_};
+};
+
+} // namespace
+
+// Nothing over the limit is kept: an announced length is refused before the body comes, a
+// body without one is cut off as soon as it passes the limit; headers have a limit of their own.
+TEST(HttpClientTest, AnswersOverTheSizeLimitFailBeforeTheyAreKept) {
+    const std::size_t limit = ThttpClient().maxBodySize;
+    ASSERT_EQ(limit, 1024u * 1024u);
+    HostileServer server;
+    struct Case {
+        std::string object;
+        std::optional<TfailureKind> kind;
+    };
+    const Case cases[] = {
+        {"/sized/" + std::to_string(limit), std::nullopt},
+        {"/chunked/" + std::to_string(limit), std::nullopt},
+        {"/sized/" + std::to_string(limit + 1), TfailureKind::tooLarge},
+        {"/chunked/" + std::to_string(3 * limit), TfailureKind::tooLarge},
+        {"/headers", TfailureKind::tooLarge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object);
+        ThttpClient client;
+        std::ostringstream target;
+        if (!c.kind) {
+            client.get(server.url(c.object), target);
+            EXPECT_EQ(target.str().size(), limit);
+            continue;
+        }
+        const auto [kind, message] = kindOf([&] { client.get(server.url(c.object), target); });
+        EXPECT_EQ(kind, *c.kind);
+        EXPECT_THAT(message, HasSubstr("larger than"));
+        EXPECT_LE(target.str().size(), limit);
+    }
+}
+
+// A server that keeps every stretch under the stall time-out is still cut off when the whole
+// request's time is up, and no further try follows.
+TEST(HttpClientTest, ARequestEndsAtItsDeadlineHoweverTheServerTrickles) {
+    HostileServer server;
+    ThttpClient client;
+    EXPECT_EQ(client.deadline, 120000u);
+    client.deadline = 1500;
+    client.attempts = 3;
+    std::ostringstream target;
+    const auto started = std::chrono::steady_clock::now();
+    const auto [kind, message] = kindOf([&] { client.get(server.url("/trickle"), target); });
+    EXPECT_EQ(kind, TfailureKind::timedOut);
+    EXPECT_THAT(message, HasSubstr("timed out after"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_GT(target.str().size(), 0u);
+    EXPECT_LT(target.str().size(), 1000u);
+    EXPECT_EQ(server.trickled, 1);
+}
+
+TEST(HttpClientTest, ACancelEndsTheTransfer) {
+    HostileServer server;
+    std::atomic<bool> cancel{false};
+    ThttpClient client;
+    client.cancel = &cancel;
+    client.attempts = 3;
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        cancel = true;
+    });
+    std::ostringstream target;
+    const auto started = std::chrono::steady_clock::now();
+    const auto [kind, message] = kindOf([&] { client.get(server.url("/trickle"), target); });
+    canceller.join();
+    EXPECT_EQ(kind, TfailureKind::cancelled);
+    // The server would need 200 seconds; the cancel did not wait for it.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    EXPECT_EQ(server.trickled, 1);
+}
+
+TEST(HttpClientTest, FailuresCarryTheKindAPersonIsToldAbout) {
+    int port = 0;
+    { const Socket unused(listenOnLoopback(port)); }
+    RawServer server({{"HTTP/1.0 503 Service Unavailable\r\n\r\n"},
+                      {"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc", true}});
+    struct Case {
+        std::string url;
+        TfailureKind kind;
+    };
+    const Case cases[] = {
+        {loopbackUrl("http", port, "/"), TfailureKind::unreachable},
+        {server.url("/"), TfailureKind::serverFault},
+        {server.url("/"), TfailureKind::timedOut},
+        {"http://usage.invalid/", TfailureKind::unreachable},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.url);
+        ThttpClient client;
+        client.timeout = 300;
+        std::ostringstream target;
+        EXPECT_EQ(kindOf([&] { client.get(c.url, target); }).first, c.kind);
+    }
 }
 
 TEST(HttpClientTest, GoesThroughTheProxyOfTheEnvironment) {

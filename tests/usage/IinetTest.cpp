@@ -1,5 +1,7 @@
 #include "usage/iinet.h"
 
+#include "usage/failures.h"
+
 #include "config/configuration.h"
 #include "lib/runtime/Error.h"
 #include "support/TestSupport.h"
@@ -30,6 +32,17 @@ std::string usageDocument(const std::string& offpeak, const std::string& types,
            "<days_remaining>12</days_remaining></quota_reset>"
            "<expected_traffic_types>" +
            types + "</expected_traffic_types></volume_usage></ii_feed>";
+}
+
+// The content wrapped in that many levels of elements.
+std::string nested(int levels, const std::string& content = "") {
+    std::string text;
+    for (int i = 0; i < levels; ++i)
+        text += "<a>";
+    text += content;
+    for (int i = 0; i < levels; ++i)
+        text += "</a>";
+    return text;
 }
 
 std::string window(const std::string& start, const std::string& end) {
@@ -327,6 +340,9 @@ TEST_F(IinetTest, DocumentsThatAreNotXmlFailNamingTheFile) {
         {"truncated", good.substr(0, good.size() / 2), "at offset"},
         {"html", "<html><body><p>Bad gateway</body></html>", "Start-end tags mismatch"},
         {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "at offset"},
+        // Stored by an earlier version, it would overflow the stack of every reader.
+        {"nested 100,000 levels deep", "<ii_feed>" + nested(100000, peakType) + "</ii_feed>",
+         "nests deeper than 64 levels"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -339,11 +355,74 @@ TEST_F(IinetTest, DocumentsThatAreNotXmlFailNamingTheFile) {
             EXPECT_THAT(e.what(),
                         HasSubstr("Cannot read the usage document \"" + current() + "\""));
             EXPECT_THAT(e.what(), HasSubstr(c.reason));
+            EXPECT_EQ(failureKind(e), TfailureKind::storedUnreadable);
         }
         EXPECT_TRUE(usage.traffic.empty());
         EXPECT_EQ(usage.daysSoFar, -1);
         EXPECT_EQ(usage.error, "earlier");
     }
+}
+
+// An answer is parsed once, as load reads documents: a refusal (an error element, blank or not)
+// sets the error; anything else passes only as a usage document with at least one type.
+TEST_F(IinetTest, OnlyAUsageDocumentPassesAsAnAnswer) {
+    const std::string good = usageDocument(window("02:00", "08:00"), peakType);
+    struct Case {
+        const char* label;
+        std::string answer;
+        const char* error; // the error text read, when it passes
+        const char* why;   // the reason it fails, when it does
+    };
+    const Case cases[] = {
+        {"usage document", good, "", nullptr},
+        {"usage document with an empty error element", usageDocument("", peakType, "<error/>"), "",
+         nullptr},
+        {"refused login", "<ii_feed><error>Authentication failed</error></ii_feed>",
+         "Authentication failed", nullptr},
+        {"error of one blank", "<ii_feed><error> </error></ii_feed>", " ", nullptr},
+        {"maintenance page in XHTML",
+         "<?xml version=\"1.0\"?><html xmlns=\"http://www.w3.org/1999/xhtml\"><head><title>"
+         "Maintenance</title></head><body><p>Back soon</p></body></html>",
+         nullptr, "its root element is <html>, not <ii_feed>"},
+        {"the right root without a type", "<ii_feed><volume_usage/></ii_feed>", nullptr,
+         "it lists no traffic type"},
+        {"nested 100,000 levels deep", "<ii_feed>" + nested(100000, peakType) + "</ii_feed>",
+         nullptr, "nests deeper than 64 levels"},
+        {"not XML", "Service temporarily unavailable", nullptr, "No document element found"},
+        {"empty", "", nullptr, "No document element found"},
+        {"cut off", good.substr(0, good.size() / 2), nullptr, "at offset"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Tiinet answer(configuration);
+        try {
+            answer.readAnswer(c.answer);
+            ASSERT_NE(c.error, nullptr) << "passed";
+            EXPECT_EQ(answer.error, c.error);
+            EXPECT_EQ(answer.traffic.empty(), !answer.error.empty());
+        } catch (const TfetchFailure& e) {
+            ASSERT_NE(c.why, nullptr) << e.what();
+            EXPECT_EQ(e.kind(), TfailureKind::notUsageDocument);
+            EXPECT_THAT(e.what(), HasSubstr("The provider's answer is not a usage document: "));
+            EXPECT_THAT(e.what(), HasSubstr(c.why));
+        }
+    }
+    // Nothing is stored by reading.
+    EXPECT_FALSE(std::filesystem::exists(current()));
+    EXPECT_FALSE(std::filesystem::exists(lastGood()));
+}
+
+// Each type costs a picture and a column of the status window.
+TEST_F(IinetTest, AtMostSixteenTypesAreRead) {
+    std::string types;
+    for (int i = 0; i < 2000; ++i)
+        types += "<type classification=\"t" + std::to_string(i) + "\" used=\"1\"/>";
+    store(usageDocument("", types));
+    test::DebugCapture debug;
+    usage.load();
+    ASSERT_EQ(usage.traffic.size(), MaxTrafficTypes);
+    EXPECT_EQ(usage.traffic.back().classification, "t15");
+    EXPECT_THAT(debug.lines(), ElementsAre(HasSubstr("more than 16 traffic types")));
 }
 
 TEST_F(IinetTest, AnUnreadableLastGoodDocumentFails) {

@@ -25,6 +25,7 @@ constexpr Name names[] = {
     {"empty", TfaultKind::empty},
     {"redirect", TfaultKind::redirect},
     {"error", TfaultKind::error},
+    {"trickle", TfaultKind::trickle},
 };
 
 // Only loopback: the stand-in must never send a client out to the network.
@@ -48,6 +49,10 @@ Tfault parseFault(const std::string& text) {
     if (name.rfind("redirect=", 0) == 0) {
         fault.location = redirectTarget(name.substr(9));
         name = "redirect";
+    } else if (name.rfind("answer=", 0) == 0 && name.size() > 7) {
+        fault.kind = TfaultKind::answer;
+        fault.location = name.substr(7);
+        return fault;
     }
     for (const Name& n : names) {
         if (name == n.text) {
@@ -100,6 +105,8 @@ const char* TfaultPlan::help() {
   redirect        302 to the same request on this server (a loop when it applies to every
                   request); redirect=URL: 302 to URL, which must be on loopback
   error           a document whose error element says "Service temporarily unavailable"
+  trickle         the document with its whole length announced, sent one byte a second
+  answer=FILE     a 200 answer (text/xml) holding the bytes of FILE as they are at the request
   Faults ignore the credentials; the numbered one wins over the one for every request.
 )";
 }

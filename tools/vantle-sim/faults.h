@@ -18,13 +18,15 @@ enum class TfaultKind {
     empty,
     redirect, // to location, or to the same request on this server when location is empty
     error,    // a document with an error element
+    trickle,  // the document, announced whole, one byte a second
+    answer,   // a 200 answer holding the bytes of a file, read at each request
 };
 
 inline constexpr int StallSeconds = 90;
 
 struct Tfault {
     TfaultKind kind = TfaultKind::error;
-    std::string location;
+    std::string location; // redirect: where to; answer: the file
 };
 
 // Which request gets which fault: a numbered fault only its request, an unnumbered one every

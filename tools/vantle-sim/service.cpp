@@ -4,6 +4,8 @@
 
 #include "usageDocument.h"
 
+#include "lib/utils/FileUtils.h"
+
 #include <memory>
 
 namespace vantle::sim {
@@ -137,6 +139,18 @@ void TsimService::answerFault(const Tfault& fault, const httplib::Request& reque
     case TfaultKind::error:
         response.set_content(errorDocument(ServiceUnavailable), xmlType);
         break;
+    case TfaultKind::trickle:
+        answerUsage(request, response);
+        trickle(response);
+        break;
+    case TfaultKind::answer:
+        try {
+            response.set_content(ReadFileText(fault.location), xmlType);
+        } catch (const std::exception& e) {
+            response.status = 500;
+            response.set_content(e.what(), "text/plain");
+        }
+        break;
     }
 }
 
@@ -160,8 +174,26 @@ void TsimService::answerUsage(const httplib::Request& request, httplib::Response
 }
 
 bool TsimService::stall() {
+    return pause(std::chrono::seconds(StallSeconds));
+}
+
+bool TsimService::pause(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> guard(lock_);
-    return !wake_.wait_for(guard, std::chrono::seconds(StallSeconds), [this] { return stopping_; });
+    return !wake_.wait_for(guard, duration, [this] { return stopping_; });
+}
+
+void TsimService::trickle(httplib::Response& response) {
+    auto body = std::make_shared<std::string>(std::move(response.body));
+    response.body.clear();
+    response.headers.erase("Content-Type"); // the provider names it again
+    response.set_content_provider(
+        body->size(), xmlType,
+        [this, body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            // One byte now, the next a second later; a client that hung up ends it.
+            if (offset > 0 && !pause(std::chrono::seconds(1)))
+                return false;
+            return sink.is_writable() && sink.write(body->data() + offset, 1);
+        });
 }
 
 } // namespace vantle::sim

@@ -36,6 +36,10 @@ private:
     void answerUsage(const httplib::Request& request, httplib::Response& response) const;
     // False when the service shut down before the stall was over.
     bool stall();
+    // The same for a pause of that length.
+    bool pause(std::chrono::milliseconds duration);
+    // Sends the response's body one byte a second, its whole length announced.
+    void trickle(httplib::Response& response);
 
     TaccountBook accounts_;
     TfaultPlan faults_;

@@ -5,6 +5,7 @@
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
 #include "usage/accountSetup.h"
+#include "usage/failures.h"
 #include "usage/providers.h"
 
 #include <cstdio>
@@ -90,7 +91,11 @@ int configureCommand(const Arguments& arguments) {
                               runtime::Trim(readPassword())};
     checkAccountInput(input);
     std::fprintf(stderr, "Verifying username and password...\n");
-    verifyAccount(*configuration, input);
+    try {
+        verifyAccount(*configuration, input);
+    } catch (const std::exception& e) {
+        throw Error(failureMessage(e));
+    }
     applyAccount(*configuration, input);
     if (runAtLogin)
         configuration->setRunAtLogin(*runAtLogin);
