@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     vantle::test::useOffscreenBrowserEngine();
