@@ -10,10 +10,10 @@
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
 #include "platform/autostart.h"
-#include "platform/durableFile.h"
 #include "platform/fileRemoval.h"
 #include "platform/privateFolder.h"
 #include "platform/programFile.h"
+#include "platform/replacementFile.h"
 
 #include <filesystem>
 #include <optional>
@@ -114,7 +114,7 @@ void Tconfiguration::installStatusPage() const {
         try {
             platform::TreplacementFile file(path);
             file.write(bytes.data);
-            file.commit(false);
+            file.commit(platform::Flush::none);
         } catch (const std::system_error& e) {
             throw Error("Cannot create file \"" + path + "\". " + e.code().message());
         }

@@ -12,7 +12,7 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
-#include "platform/durableFile.h"
+#include "platform/replacementFile.h"
 
 #include <filesystem>
 #include <sstream>

@@ -7,7 +7,7 @@
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
 #include "platform/autostart.h"
-#include "platform/durableFile.h"
+#include "platform/replacementFile.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
