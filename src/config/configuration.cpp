@@ -9,6 +9,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
+#include "lib/utils/programVersion.h"
 #include "platform/autostart.h"
 #include "platform/fileRemoval.h"
 #include "platform/privateFolder.h"
@@ -155,7 +156,7 @@ void Tconfiguration::setUpdateTime(TDateTime time) {
 }
 
 std::string Tconfiguration::versionText() const {
-    return runtime::formatDateTime("yyyymmdd.hhnnss", ProgramBuildTime(exePath));
+    return programVersionText(exePath);
 }
 
 void Tconfiguration::load() {

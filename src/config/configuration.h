@@ -71,7 +71,7 @@ public:
     TDateTime updateTime() const;
     void setUpdateTime(TDateTime time);
 
-    // The program's build time as "yyyymmdd.hhnnss".
+    // The program's build time as "yyyymmdd.hhnnss"; the running program's is read once.
     std::string versionText() const;
 
     // Reads the account from the settings file and sets the poll interval to 30. A program
