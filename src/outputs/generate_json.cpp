@@ -5,6 +5,7 @@
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Numbers.h"
+#include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
 #include "outputs/pieFiles.h"
 #include "outputs/textHelpers.h"
@@ -17,10 +18,6 @@ namespace vantle {
 namespace {
 
 constexpr std::int64_t MinutesPerDay = 24 * 60;
-
-std::int32_t low32(std::int64_t value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
 
 // "key":"value", with the value already escaped.
 void addMember(std::string& out, std::string_view key, std::string_view value, bool last = false) {
@@ -109,13 +106,13 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
 }
 
 std::string jsonEscape(std::string_view text) {
-    std::string out = replaceAll(text, "\\", "\\\\");
-    out = replaceAll(out, "\"", "\\\"");
-    out = replaceAll(out, "'", "\\'");
-    out = replaceAll(out, "\t", "\\t");
-    out = replaceAll(out, "\b", "\\b");
-    out = replaceAll(out, "\n", "\\n");
-    return replaceAll(out, "\r", "\\r");
+    std::string out = runtime::replaceAll(text, "\\", "\\\\");
+    out = runtime::replaceAll(out, "\"", "\\\"");
+    out = runtime::replaceAll(out, "'", "\\'");
+    out = runtime::replaceAll(out, "\t", "\\t");
+    out = runtime::replaceAll(out, "\b", "\\b");
+    out = runtime::replaceAll(out, "\n", "\\n");
+    return runtime::replaceAll(out, "\r", "\\r");
 }
 
 std::string timeOfDayText(std::int32_t minutes) {

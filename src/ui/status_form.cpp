@@ -4,6 +4,7 @@
 
 #include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
+#include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
 #include "outputs/textHelpers.h"
@@ -105,10 +106,10 @@ int trafficCount(std::string_view document) {
 std::string scriptLiteral(std::string_view text) {
     // Line breaks would end the literal; the status document never holds raw ones, but the
     // literal must stand for any text.
-    std::string literal = replaceAll(text, "\\", "\\\\");
-    literal = replaceAll(literal, "'", "\\'");
-    literal = replaceAll(literal, "\n", "\\n");
-    return replaceAll(literal, "\r", "\\r");
+    std::string literal = runtime::replaceAll(text, "\\", "\\\\");
+    literal = runtime::replaceAll(literal, "'", "\\'");
+    literal = runtime::replaceAll(literal, "\n", "\\n");
+    return runtime::replaceAll(literal, "\r", "\\r");
 }
 
 TstatusFrm::TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException)
