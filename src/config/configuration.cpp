@@ -9,6 +9,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
+#include "lib/utils/programFolders.h"
 #include "lib/utils/programVersion.h"
 #include "platform/autostart.h"
 #include "platform/fileRemoval.h"
@@ -22,8 +23,6 @@
 
 namespace vantle {
 namespace {
-
-const char* const ProgramFolderName = "vantle/";
 
 std::string runningProgram() {
     try {
@@ -75,8 +74,7 @@ Tconfiguration::Tconfiguration()
 
 Tconfiguration::Tconfiguration(std::string programFile)
     : exePath(std::filesystem::absolute(programFile).lexically_normal().string())
-    , settingsFolder(SpecialFolderPath(TCSIDL::APPDATA, {TCSIDLFlag::dontUnexpand}) +
-                     ProgramFolderName)
+    , settingsFolder(programSettingsFolder())
     , dataFolder(programDataFolder())
     , configFile(settingsFolder + "configuration.xml")
     , trayIconFile(dataFolder + "startbar.ico")
@@ -96,10 +94,6 @@ Tconfiguration::Tconfiguration(std::string programFile)
         installProblem_ = e.what();
         runtime::outputDebugString(installProblem_);
     }
-}
-
-std::string programDataFolder() {
-    return SpecialFolderPath(TCSIDL::LOCAL_APPDATA, {TCSIDLFlag::dontUnexpand}) + ProgramFolderName;
 }
 
 void Tconfiguration::installStatusPage() const {

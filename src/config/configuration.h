@@ -24,10 +24,6 @@ std::string encodeStoredPassword(std::string_view password);
 // The inverse; raises Error when the text is not Base64 or does not decipher under the key.
 std::string decodeStoredPassword(std::string_view stored);
 
-// The folder of the generated and downloaded files, as every configuration object names it,
-// without creating it. Raises Error when the user's folders are unknown.
-std::string programDataFolder();
-
 class Tconfiguration {
 public:
     // Resolves the folders and creates them with their missing parents (those it creates

@@ -1,5 +1,5 @@
 // One poll cycle against vantle-sim on loopback, writing real files in temporary folders.
-#include "shell/pollCycle.h"
+#include "poll/pollCycle.h"
 
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"

@@ -1,8 +1,8 @@
 // The crash-reporting engine: failures of every kind in real child processes, the reports they
 // leave, and the engine's own handling when no handler takes a failure.
+#include "crash/MadExceptHelper.h"
+#include "crash/crashEngine.h"
 #include "lib/runtime/Error.h"
-#include "shell/MadExceptHelper.h"
-#include "shell/crashEngine.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>

@@ -1,6 +1,6 @@
 // The program's crash-report layer: report files and their names, the clean-up of old ones, and
 // what each handler does with a failure.
-#include "shell/MadExceptHelper.h"
+#include "crash/MadExceptHelper.h"
 
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
