@@ -195,7 +195,7 @@ TEST(UnzipFailures, EveryFailingMemberRaisesItsText) {
     const std::string content = sampleText(2000);
     ZipMember badCrc = deflatedMember("m", content);
     badCrc.crc ^= 1;
-    ZipMember method9 = packedMember("m", 9, zlibDeflate(content), content);
+    ZipMember method9 = packedMember("m", 9, rawDeflate(content), content);
     ZipMember encrypted = deflatedMember("m", content);
     encrypted.flags |= 1;
     ZipMember shrunkLater = packedMember("m", 1, "", content, 8); // shrink, sizes after data
@@ -386,7 +386,7 @@ TEST(UnzipHostileInput, DamagedArchivesFailWithTheirTextOnly) {
         packedMember("imploded8", 6, implode(content, big), content, big.flags()),
         packedMember("imploded4", 6, implode(content, small), content, small.flags()),
         deflatedMember("dynamic", content),
-        packedMember("fixed", 8, zlibDeflate(content, 6, 4), content),
+        packedMember("fixed", 8, rawDeflate(content, 6, 4), content),
         flagged,
     });
     std::uint32_t random = 12345;
