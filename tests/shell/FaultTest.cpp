@@ -150,17 +150,6 @@ std::string programPage() {
     return page.data;
 }
 
-// The content wrapped in that many levels of elements.
-std::string nested(int levels, const std::string& content = "") {
-    std::string text;
-    for (int i = 0; i < levels; ++i)
-        text += "<a>";
-    text += content;
-    for (int i = 0; i < levels; ++i)
-        text += "</a>";
-    return text;
-}
-
 class FaultTest : public testing::Test {
 protected:
     test::ScopedUserFolders home;
@@ -369,7 +358,8 @@ TEST_F(FaultTest, BadSettingsNeverStopTheProgramAndAreLeftForTheUser) {
         {"truncated to nothing", [](const std::string& file) { test::writeFile(file, ""); }},
         {"nested 200,000 levels deep",
          [](const std::string& file) {
-             test::writeFile(file, "<conf><account><username>" + nested(200000, "demo") +
+             test::writeFile(file, "<conf><account><username>" +
+                                       test::nestedElements(200000, "demo") +
                                        "</username></account></conf>");
          }},
     };
@@ -900,7 +890,8 @@ TEST_F(FaultTest, HostileAnswersNeverHurtTheUser) {
         "\\\"stun:127.0.0.1:9\\\"}]})\"><script>document.title = 1</script>Locked";
     const HostileAnswer cases[] = {
         {"nested 100,000 levels deep",
-         answer("deep.xml", "<ii_feed>" + nested(100000, "<volume_usage/>") + "</ii_feed>"),
+         answer("deep.xml",
+                "<ii_feed>" + test::nestedElements(100000, "<volume_usage/>") + "</ii_feed>"),
          TfailureKind::notUsageDocument, "nests deeper than 64 levels", 60s},
         {"3 MiB", answer("big.xml", "<ii_feed>" + std::string(3 << 20, ' ') + "</ii_feed>"),
          TfailureKind::tooLarge, "larger than 1048576 bytes", 60s},
