@@ -9,12 +9,8 @@
 namespace vantle::zip {
 namespace {
 
-// Each ends a z_stream its init call set up.
 struct DeflateEnd {
     void operator()(z_stream* z) const noexcept { deflateEnd(z); }
-};
-struct InflateEnd {
-    void operator()(z_stream* z) const noexcept { inflateEnd(z); }
 };
 
 Bytef* input(std::string_view bytes) {
@@ -31,12 +27,41 @@ void appendLe32(std::string& out, std::uint32_t value) {
     appendLe16(out, value >> 16);
 }
 
+// zlib's raw inflate over a whole stream; the z_stream is ended on every path.
+class RawInflater {
+public:
+    explicit RawInflater(std::string_view stream) {
+        if (inflateInit2(&z_, -15) != Z_OK)
+            throw std::runtime_error("inflateInit2 failed");
+        z_.next_in = input(stream);
+        z_.avail_in = static_cast<uInt>(stream.size());
+    }
+    ~RawInflater() { inflateEnd(&z_); }
+    RawInflater(const RawInflater&) = delete;
+    RawInflater& operator=(const RawInflater&) = delete;
+
+    // zlib's status after inflating into out; written() tells how much it wrote there.
+    int inflateInto(std::span<char> out, int flush) {
+        z_.next_out = reinterpret_cast<Bytef*>(out.data());
+        z_.avail_out = static_cast<uInt>(out.size());
+        const int status = inflate(&z_, flush);
+        written_ = out.size() - z_.avail_out;
+        return status;
+    }
+    std::size_t written() const { return written_; }
+
+private:
+    z_stream z_{};
+    std::size_t written_ = 0;
+};
+
 } // namespace
 
 std::string rawDeflate(std::string_view data, int level, int strategy, int memoryLevel) {
     z_stream z{};
     if (deflateInit2(&z, level, Z_DEFLATED, -15, memoryLevel, strategy) != Z_OK)
         throw std::runtime_error("deflateInit2 failed");
+    // Ended on every path.
     const std::unique_ptr<z_stream, DeflateEnd> ended(&z);
     std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
     z.next_in = input(data);
@@ -50,20 +75,13 @@ std::string rawDeflate(std::string_view data, int level, int strategy, int memor
 }
 
 std::string rawInflate(std::string_view stream) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK)
-        throw std::runtime_error("inflateInit2 failed");
-    const std::unique_ptr<z_stream, InflateEnd> ended(&z);
-    z.next_in = input(stream);
-    z.avail_in = static_cast<uInt>(stream.size());
+    RawInflater inflater(stream);
     std::string out;
     int status = Z_OK;
     while (status == Z_OK) {
         char buffer[16384];
-        z.next_out = reinterpret_cast<Bytef*>(buffer);
-        z.avail_out = sizeof buffer;
-        status = inflate(&z, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - z.avail_out);
+        status = inflater.inflateInto(buffer, Z_NO_FLUSH);
+        out.append(buffer, inflater.written());
     }
     if (status != Z_STREAM_END)
         throw std::runtime_error("zlib refuses the stream");
@@ -71,17 +89,10 @@ std::string rawInflate(std::string_view stream) {
 }
 
 std::size_t rawInflate(std::string_view stream, std::span<char> out) {
-    z_stream z{};
-    if (inflateInit2(&z, -15) != Z_OK)
-        throw std::runtime_error("inflateInit2 failed");
-    const std::unique_ptr<z_stream, InflateEnd> ended(&z);
-    z.next_in = input(stream);
-    z.avail_in = static_cast<uInt>(stream.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    if (inflate(&z, Z_FINISH) != Z_STREAM_END)
+    RawInflater inflater(stream);
+    if (inflater.inflateInto(out, Z_FINISH) != Z_STREAM_END)
         throw std::runtime_error("zlib refuses the stream or it does not fit");
-    return z.total_out;
+    return inflater.written();
 }
 
 std::uint32_t crc32Of(std::string_view data) {
