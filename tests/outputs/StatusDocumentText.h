@@ -19,20 +19,27 @@ struct TstatusType {
 // A status document as the poll writes it, with the values given.
 inline std::string statusText(const std::vector<TstatusType>& types, const std::string& error = "",
                               const std::string& freezone = "") {
-    auto member = [](const char* key, const std::string& value) {
-        return std::string("\"") + key + "\":\"" + jsonEscape(value) + "\"";
+    std::string d = "{";
+    auto member = [&d](const char* key, const std::string& value, const char* after = ",") {
+        d.append("\"").append(key).append("\":\"").append(jsonEscape(value)).append("\"");
+        d += after;
     };
-    std::string d = "{" + member("error", error) + "," + member("current", "Peak") + "," +
-                    member("reset", "15th Mar (in 12 days)") + ",\"reset_percent\":\"60\"," +
-                    member("updated", "Updated 5 minutes ago") + "," +
-                    member("offpeak", "2am to 8am") + "," + member("freezone", freezone) +
-                    ",\"traffic\":[";
+    member("error", error);
+    member("current", "Peak");
+    member("reset", "15th Mar (in 12 days)");
+    d += "\"reset_percent\":\"60\",";
+    member("updated", "Updated 5 minutes ago");
+    member("offpeak", "2am to 8am");
+    member("freezone", freezone);
+    d += "\"traffic\":[";
     for (std::size_t i = 0; i < types.size(); ++i) {
         const TstatusType& t = types[i];
-        d += std::string(i ? "," : "") + "{" + member("name", t.name) + "," +
-             member("img", "file:///nowhere/" + t.classification + ".png") + "," +
-             member("used", t.used) + "," + member("unused", t.unused) + "," +
-             member("quota", t.quota) + "}";
+        d += i ? ",{" : "{";
+        member("name", t.name);
+        member("img", "file:///nowhere/" + t.classification + ".png");
+        member("used", t.used);
+        member("unused", t.unused);
+        member("quota", t.quota, "}");
     }
     return d + "]}";
 }

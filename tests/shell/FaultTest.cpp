@@ -984,8 +984,10 @@ TEST_F(FaultTest, HostileTrafficTypesNeverStopTheCycle) {
                types + "</expected_traffic_types></volume_usage></ii_feed>";
     };
     std::string many;
-    for (int i = 0; i < 2000; ++i)
-        many += type("t" + std::to_string(i));
+    for (int i = 0; i < 2000; ++i) {
+        const std::string number = std::to_string(i);
+        many += type("t" + number);
+    }
     const std::string names =
         type("warning") + type("status") + type(std::string(300, 'w')) + type("../x");
     test::writeFile(logs.file("names.xml"), document(names));

@@ -205,8 +205,10 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
 // However many types a document lists, the window stays on the screen and the page scrolls.
 TEST_F(StatusFormTest, ManyTypesKeepTheWindowOnTheScreen) {
     std::vector<test::TstatusType> types;
-    for (int i = 0; i < 16; ++i)
-        types.push_back({"Type " + std::to_string(i), "t" + std::to_string(i)});
+    for (int i = 0; i < 16; ++i) {
+        const std::string number = std::to_string(i);
+        types.push_back({"Type " + number, "t" + number});
+    }
     writeStatus(test::statusText({{"A", "a"}}));
     showLoaded();
     const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
