@@ -16,12 +16,14 @@ configure: deps
 build: configure
 	@cmake --build --preset $(PRESET)
 
-# The debug build's tests, then the same tests built with AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# What CI runs: the debug build's tests (with the format and layering checks), then the same
+# tests built with AddressSanitizer and UndefinedBehaviorSanitizer, then built for release. Every
+# preset treats warnings as errors.
 test: build
 	@ctest --preset $(PRESET)
 ifeq ($(PRESET),debug)
 	@$(MAKE) --no-print-directory asan
+	@$(MAKE) --no-print-directory test PRESET=release
 endif
 
 # The program against a local stand-in for the provider, with a demo profile in the build folder:

@@ -2,9 +2,9 @@
 // by zlib at its default level) with Tunzip into memory, against zlib's own inflate of the same
 // stream into a buffer; prints the time ratio.
 #include "archive/unzip.h"
+#include "zip-writer/zipWriter.h"
 
 #include <benchmark/benchmark.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -62,72 +62,11 @@ std::string sampleData() {
     return data;
 }
 
-std::string rawDeflate(const std::string& data) {
-    z_stream z{};
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2 failed");
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&z, Z_FINISH) != Z_STREAM_END)
-        throw std::runtime_error("deflate failed");
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
-}
-
-void le(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
-// One deflated member "data.bin", local header, directory and end record.
-std::string zipOf(const std::string& stream, const std::string& data) {
-    const auto crc = static_cast<std::uint32_t>(
-        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-    const std::string name = "data.bin";
-    std::string zip;
-    std::string entry;
-    for (std::string* record : {&zip, &entry}) {
-        const bool central = record == &entry;
-        *record += central ? "PK\x01\x02" : "PK\x03\x04";
-        if (central)
-            le(*record, 20, 2); // made by
-        le(*record, 20, 2);     // version needed
-        le(*record, 0, 2);      // flags
-        le(*record, 8, 2);      // deflated
-        le(*record, 0, 4);      // time and date
-        le(*record, crc, 4);
-        le(*record, static_cast<std::uint32_t>(stream.size()), 4);
-        le(*record, static_cast<std::uint32_t>(data.size()), 4);
-        le(*record, static_cast<std::uint32_t>(name.size()), 2);
-        le(*record, 0, 2); // extra field length
-        if (central) {
-            le(*record, 0, 2); // comment length
-            le(*record, 0, 2); // disk number start
-            le(*record, 0, 2); // internal attributes
-            le(*record, 0, 4); // external attributes
-            le(*record, 0, 4); // local header offset
-        }
-        *record += name;
-    }
-    zip += stream;
-    const auto directoryOffset = static_cast<std::uint32_t>(zip.size());
-    zip += entry + "PK\x05\x06";
-    le(zip, 0, 4);       // disk numbers
-    le(zip, 0x10001, 4); // one entry
-    le(zip, static_cast<std::uint32_t>(entry.size()), 4);
-    le(zip, directoryOffset, 4);
-    le(zip, 0, 2); // comment length
-    return zip;
-}
-
 struct Fixture {
     std::string data = sampleData();
-    std::string stream = rawDeflate(data);
-    std::string zip = zipOf(stream, data);
+    std::string stream = zip::rawDeflate(data);
+    // One deflated member "data.bin".
+    std::string archive = zip::buildZip({zip::packedMember("data.bin", 8, stream, data)});
 };
 
 const Fixture& fixture() {
@@ -137,7 +76,7 @@ const Fixture& fixture() {
 
 void TunzipInflate(benchmark::State& state) {
     const Fixture& f = fixture();
-    Tunzip unzip(f.zip);
+    Tunzip unzip(f.archive);
     TmemoryTarget target;
     target.data.reserve(f.data.size());
     for (auto _ : state) {
@@ -152,17 +91,14 @@ BENCHMARK(TunzipInflate)->Unit(benchmark::kMillisecond);
 
 void ZlibInflate(benchmark::State& state) {
     const Fixture& f = fixture();
-    std::vector<Bytef> out(f.data.size());
+    std::vector<char> out(f.data.size());
     for (auto _ : state) {
-        z_stream z{};
-        inflateInit2(&z, -15);
-        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(f.stream.data()));
-        z.avail_in = static_cast<uInt>(f.stream.size());
-        z.next_out = out.data();
-        z.avail_out = static_cast<uInt>(out.size());
-        if (inflate(&z, Z_FINISH) != Z_STREAM_END)
+        try {
+            zip::rawInflate(f.stream, out);
+        } catch (const std::exception&) {
             state.SkipWithError("zlib refused the stream");
-        inflateEnd(&z);
+            break;
+        }
         benchmark::DoNotOptimize(out.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * f.data.size()));

@@ -9,11 +9,13 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
+#include "lib/utils/programFolders.h"
+#include "lib/utils/programVersion.h"
 #include "platform/autostart.h"
-#include "platform/durableFile.h"
 #include "platform/fileRemoval.h"
 #include "platform/privateFolder.h"
 #include "platform/programFile.h"
+#include "platform/replacementFile.h"
 
 #include <filesystem>
 #include <optional>
@@ -21,8 +23,6 @@
 
 namespace vantle {
 namespace {
-
-const char* const ProgramFolderName = "vantle/";
 
 std::string runningProgram() {
     try {
@@ -74,8 +74,7 @@ Tconfiguration::Tconfiguration()
 
 Tconfiguration::Tconfiguration(std::string programFile)
     : exePath(std::filesystem::absolute(programFile).lexically_normal().string())
-    , settingsFolder(SpecialFolderPath(TCSIDL::APPDATA, {TCSIDLFlag::dontUnexpand}) +
-                     ProgramFolderName)
+    , settingsFolder(programSettingsFolder())
     , dataFolder(programDataFolder())
     , configFile(settingsFolder + "configuration.xml")
     , trayIconFile(dataFolder + "startbar.ico")
@@ -97,10 +96,6 @@ Tconfiguration::Tconfiguration(std::string programFile)
     }
 }
 
-std::string programDataFolder() {
-    return SpecialFolderPath(TCSIDL::LOCAL_APPDATA, {TCSIDLFlag::dontUnexpand}) + ProgramFolderName;
-}
-
 void Tconfiguration::installStatusPage() const {
     Tunzip archive(statusPageArchive());
     for (const std::string& member : archive.names()) {
@@ -114,7 +109,7 @@ void Tconfiguration::installStatusPage() const {
         try {
             platform::TreplacementFile file(path);
             file.write(bytes.data);
-            file.commit(false);
+            file.commit(platform::Flush::none);
         } catch (const std::system_error& e) {
             throw Error("Cannot create file \"" + path + "\". " + e.code().message());
         }
@@ -155,7 +150,7 @@ void Tconfiguration::setUpdateTime(TDateTime time) {
 }
 
 std::string Tconfiguration::versionText() const {
-    return runtime::formatDateTime("yyyymmdd.hhnnss", ProgramBuildTime(exePath));
+    return programVersionText(exePath);
 }
 
 void Tconfiguration::load() {

@@ -24,10 +24,6 @@ std::string encodeStoredPassword(std::string_view password);
 // The inverse; raises Error when the text is not Base64 or does not decipher under the key.
 std::string decodeStoredPassword(std::string_view stored);
 
-// The folder of the generated and downloaded files, as every configuration object names it,
-// without creating it. Raises Error when the user's folders are unknown.
-std::string programDataFolder();
-
 class Tconfiguration {
 public:
     // Resolves the folders and creates them with their missing parents (those it creates
@@ -71,7 +67,7 @@ public:
     TDateTime updateTime() const;
     void setUpdateTime(TDateTime time);
 
-    // The program's build time as "yyyymmdd.hhnnss".
+    // The program's build time as "yyyymmdd.hhnnss"; the running program's is read once.
     std::string versionText() const;
 
     // Reads the account from the settings file and sets the poll interval to 30. A program

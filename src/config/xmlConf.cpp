@@ -5,7 +5,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
-#include "platform/durableFile.h"
+#include "platform/replacementFile.h"
 
 #include <cstring>
 #include <filesystem>

@@ -5,6 +5,7 @@
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Numbers.h"
+#include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
 #include "outputs/pieFiles.h"
 #include "outputs/textHelpers.h"
@@ -17,10 +18,6 @@ namespace vantle {
 namespace {
 
 constexpr std::int64_t MinutesPerDay = 24 * 60;
-
-std::int32_t low32(std::int64_t value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
 
 // "key":"value", with the value already escaped.
 void addMember(std::string& out, std::string_view key, std::string_view value, bool last = false) {
@@ -108,14 +105,52 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
     return out;
 }
 
+int trafficCount(std::string_view document) {
+    // One pass over the literal: strings (either quote, with backslash escapes) are skipped
+    // whole, so that texts that look like the list count for nothing.
+    int depth = 0;
+    int listDepth = 0; // the depth inside the list once it has opened
+    int count = 0;
+    int step = 0; // of the list's opening, seen so far: 1 the key, 2 its colon
+    for (std::size_t i = 0; i < document.size(); ++i) {
+        const char c = document[i];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+            continue;
+        const int seen = step;
+        step = 0;
+        if (c == '"' || c == '\'') {
+            const std::size_t start = i + 1;
+            for (++i; i < document.size() && document[i] != c; ++i)
+                if (document[i] == '\\')
+                    ++i;
+            if (i >= document.size())
+                return 0;
+            if (listDepth == 0 && depth == 1 && document.substr(start, i - start) == "traffic")
+                step = 1;
+        } else if (c == ':' && seen == 1) {
+            step = 2;
+        } else if (c == '{' || c == '[') {
+            ++depth;
+            if (listDepth == 0 && c == '[' && seen == 2)
+                listDepth = depth;
+            else if (listDepth != 0 && depth == listDepth + 1 && c == '{')
+                ++count;
+        } else if (c == '}' || c == ']') {
+            if (--depth < listDepth && listDepth != 0)
+                return count;
+        }
+    }
+    return 0;
+}
+
 std::string jsonEscape(std::string_view text) {
-    std::string out = replaceAll(text, "\\", "\\\\");
-    out = replaceAll(out, "\"", "\\\"");
-    out = replaceAll(out, "'", "\\'");
-    out = replaceAll(out, "\t", "\\t");
-    out = replaceAll(out, "\b", "\\b");
-    out = replaceAll(out, "\n", "\\n");
-    return replaceAll(out, "\r", "\\r");
+    std::string out = runtime::replaceAll(text, "\\", "\\\\");
+    out = runtime::replaceAll(out, "\"", "\\\"");
+    out = runtime::replaceAll(out, "'", "\\'");
+    out = runtime::replaceAll(out, "\t", "\\t");
+    out = runtime::replaceAll(out, "\b", "\\b");
+    out = runtime::replaceAll(out, "\n", "\\n");
+    return runtime::replaceAll(out, "\r", "\\r");
 }
 
 std::string timeOfDayText(std::int32_t minutes) {

@@ -1,6 +1,6 @@
 // The status document: one line that the status page reads as an object literal, with the error
 // text, the current type, the reset date, the off-peak window, the freezone usage, the time since
-// the last update and one entry per traffic type with a quota.
+// the last update and one entry per traffic type with a quota; written here and read back here.
 #pragma once
 
 #include <cstdint>
@@ -23,6 +23,10 @@ void generateJson(const Tconfiguration& configuration, const Tiinet& usage,
 // (pieFileName), the update time is the configuration's.
 std::string statusDocument(const Tconfiguration& configuration, const Tiinet& usage,
                            const std::string& htmlFolder);
+
+// The number of elements of a status document's top-level "traffic" list (the types with a
+// quota, one entry each); 0 when the document has none or is not readable as an object literal.
+int trafficCount(std::string_view document);
 
 // Backslash before backslashes, double quotes and apostrophes; TAB, backspace, line feed and
 // carriage return as \t, \b, \n and \r. Other bytes pass unchanged.

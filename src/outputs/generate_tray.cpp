@@ -30,11 +30,6 @@ const QColor Disc(255, 255, 255);
 const QColor Outline(0, 0, 0);
 const QColor Used(0, 128, 0);
 
-// The low 32 bits, as the megabyte texts take them.
-std::int32_t low32(std::int64_t value) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
-}
-
 } // namespace
 
 void generateTray(const Tconfiguration& configuration, const Tiinet& usage) {

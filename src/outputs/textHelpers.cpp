@@ -117,30 +117,4 @@ std::size_t posFrom(std::string_view sub, std::string_view s, std::size_t start)
     return found == std::string_view::npos ? 0 : found + 1;
 }
 
-std::string replaceAll(std::string_view s, std::string_view old, std::string_view replacement) {
-    if (old.empty() || old.size() > s.size())
-        return std::string(s);
-    std::size_t count = 0;
-    for (std::size_t at = s.find(old); at != std::string_view::npos;
-         at = s.find(old, at + old.size()))
-        ++count;
-    if (count == 0)
-        return std::string(s);
-    // The length check comes before any allocation, and is phrased so that it cannot overflow.
-    const std::size_t kept = s.size() - count * old.size();
-    if (kept > MaxReplacedLength ||
-        (!replacement.empty() && (MaxReplacedLength - kept) / count < replacement.size()))
-        throw Error("Out of memory");
-    std::string out;
-    out.reserve(kept + count * replacement.size());
-    std::size_t from = 0;
-    for (std::size_t at = s.find(old); at != std::string_view::npos; at = s.find(old, from)) {
-        out.append(s, from, at - from);
-        out.append(replacement);
-        from = at + old.size();
-    }
-    out.append(s, from);
-    return out;
-}
-
 } // namespace vantle

@@ -1,5 +1,5 @@
 // Small text helpers shared by the status outputs and the status window: megabyte numbers,
-// ordinal days, durations, the "Updated ... ago" text, file addresses and substring replacement.
+// ordinal days, durations, the "Updated ... ago" text, file addresses and substring search.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +14,10 @@ class Tconfiguration;
 // The digits grouped in threes by the locale's thousands separator ("," where the locale groups
 // nothing), a leading minus for negative values, no unit: 1234567 gives "1,234,567".
 std::string formatMB(std::int32_t megabytes);
+// The low 32 bits of a megabyte count, as the megabyte texts take them.
+inline std::int32_t low32(std::int64_t value) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+}
 
 // a when flag is set, else b.
 std::string chooseText(bool flag, std::string_view a, std::string_view b);
@@ -39,13 +43,5 @@ std::string updatedText(const Tconfiguration& configuration);
 // for an empty sub, a start of 0 or one past the last place sub could fit, or no occurrence.
 // Byte for byte, case-sensitive.
 std::size_t posFrom(std::string_view sub, std::string_view s, std::size_t start);
-
-// The longest result replaceAll builds.
-inline constexpr std::size_t MaxReplacedLength = 2147467247;
-
-// Every occurrence of old in s replaced by replacement, left to right without overlap; replaced
-// text is not searched again. An empty old leaves s unchanged. Raises Error "Out of memory" when
-// the result would be longer than MaxReplacedLength.
-std::string replaceAll(std::string_view s, std::string_view old, std::string_view replacement);
 
 } // namespace vantle

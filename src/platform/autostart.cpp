@@ -1,6 +1,6 @@
 #include "autostart.h"
 
-#include "durableFile.h"
+#include "replacementFile.h"
 #include "userFolders.h"
 
 #include <cerrno>

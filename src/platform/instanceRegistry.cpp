@@ -1,7 +1,7 @@
 #include "instanceRegistry.h"
 
-#include "durableFile.h"
 #include "privateFolder.h"
+#include "replacementFile.h"
 #include "userFolders.h"
 
 #include <cstdlib>

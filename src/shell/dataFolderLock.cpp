@@ -1,7 +1,7 @@
 #include "dataFolderLock.h"
 
-#include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
+#include "lib/utils/programFolders.h"
 #include "platform/privateFolder.h"
 
 #include <exception>

@@ -1,12 +1,12 @@
 // vantle: the notification-area meter of a broadband account's monthly quota.
-#include "MadExceptHelper.h"
 #include "SingleInstance.h"
 #include "commandLine.h"
-#include "crashEngine.h"
 #include "dataFolderLock.h"
 #include "main_form.h"
 #include "noTrayFallback.h"
 
+#include "crash/MadExceptHelper.h"
+#include "crash/crashEngine.h"
 #include "lib/runtime/DebugOutput.h"
 #include "platform/systemLog.h"
 #include "ui/VCLutils.h"

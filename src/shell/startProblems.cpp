@@ -1,7 +1,7 @@
 #include "startProblems.h"
 
 #include "config/configuration.h"
-#include "platform/durableFile.h"
+#include "platform/replacementFile.h"
 
 #include <system_error>
 

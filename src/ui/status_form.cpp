@@ -4,8 +4,10 @@
 
 #include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
+#include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
+#include "outputs/generate_json.h"
 #include "outputs/textHelpers.h"
 #include "ui/pageViewLoader.h"
 
@@ -23,92 +25,13 @@
 
 namespace vantle {
 
-namespace {
-
-constexpr std::size_t npos = std::string_view::npos;
-
-// The index just past the string literal that opens at i, or npos when it is not closed.
-std::size_t skipString(std::string_view s, std::size_t i) {
-    const char quote = s[i];
-    for (++i; i < s.size(); ++i) {
-        if (s[i] == '\\')
-            ++i;
-        else if (s[i] == quote)
-            return i + 1;
-    }
-    return npos;
-}
-
-std::size_t skipSpace(std::string_view s, std::size_t i) {
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\r' || s[i] == '\n'))
-        ++i;
-    return i;
-}
-
-// The objects of the array that opens at i; 0 when the array is not closed.
-int countElements(std::string_view s, std::size_t i) {
-    int depth = 0;
-    int count = 0;
-    while (i < s.size()) {
-        const char c = s[i];
-        if (c == '"' || c == '\'') {
-            i = skipString(s, i);
-            if (i == npos)
-                return 0;
-            continue;
-        }
-        if (c == '{' || c == '[') {
-            if (depth == 1 && c == '{')
-                ++count;
-            ++depth;
-        } else if (c == '}' || c == ']') {
-            if (--depth == 0)
-                return count;
-        }
-        ++i;
-    }
-    return 0;
-}
-
-} // namespace
-
-int trafficCount(std::string_view document) {
-    int depth = 0;
-    std::size_t i = 0;
-    while (i < document.size()) {
-        const char c = document[i];
-        if (c == '"' || c == '\'') {
-            const std::size_t end = skipString(document, i);
-            if (end == npos)
-                return 0;
-            const std::string_view text = document.substr(i + 1, end - i - 2);
-            i = end;
-            if (depth == 1 && text == "traffic") {
-                std::size_t j = skipSpace(document, i);
-                if (j < document.size() && document[j] == ':') {
-                    j = skipSpace(document, j + 1);
-                    if (j < document.size() && document[j] == '[')
-                        return countElements(document, j);
-                }
-            }
-            continue;
-        }
-        if (c == '{' || c == '[')
-            ++depth;
-        else if (c == '}' || c == ']')
-            --depth;
-        ++i;
-    }
-    return 0;
-}
-
 std::string scriptLiteral(std::string_view text) {
     // Line breaks would end the literal; the status document never holds raw ones, but the
     // literal must stand for any text.
-    std::string literal = replaceAll(text, "\\", "\\\\");
-    literal = replaceAll(literal, "'", "\\'");
-    literal = replaceAll(literal, "\n", "\\n");
-    return replaceAll(literal, "\r", "\\r");
+    std::string literal = runtime::replaceAll(text, "\\", "\\\\");
+    literal = runtime::replaceAll(literal, "'", "\\'");
+    literal = runtime::replaceAll(literal, "\n", "\\n");
+    return runtime::replaceAll(literal, "\r", "\\r");
 }
 
 TstatusFrm::TstatusFrm(Tconfiguration& configuration, TfailureReporter reportException)

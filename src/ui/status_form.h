@@ -18,10 +18,6 @@ namespace vantle {
 
 class Tconfiguration;
 
-// The number of elements of the status document's "traffic" list; 0 when the document has
-// none or is not readable as an object literal.
-int trafficCount(std::string_view document);
-
 // The text as the body of a JavaScript single-quoted string literal.
 std::string scriptLiteral(std::string_view text);
 

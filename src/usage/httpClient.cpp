@@ -134,14 +134,6 @@ void trimStart(std::string& text) {
     text.erase(0, first);
 }
 
-std::string upperCase(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::int32_t intOr(std::string_view text, std::int32_t fallback) {
     std::int32_t value = 0;
     return runtime::tryStrToInt(text, value) ? value : fallback;
@@ -151,7 +143,7 @@ std::int32_t intOr(std::string_view text, std::int32_t fallback) {
 std::int32_t monthNumber(std::string_view text) {
     static constexpr std::string_view months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
                                                   "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    const std::string upper = upperCase(text);
+    const std::string upper = runtime::asciiUpperCase(text);
     for (std::int32_t i = 0; i < 12; ++i)
         if (upper == months[i])
             return i + 1;
@@ -160,7 +152,7 @@ std::int32_t monthNumber(std::string_view text) {
 
 bool isDayName(std::string_view text) {
     static constexpr std::string_view days[] = {"SUN", "MON", "TUE", "WED", "THU", "FRI", "SAT"};
-    const std::string upper = upperCase(text);
+    const std::string upper = runtime::asciiUpperCase(text);
     for (const std::string_view day : days)
         if (upper == day)
             return true;

@@ -12,7 +12,7 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
-#include "platform/durableFile.h"
+#include "platform/replacementFile.h"
 
 #include <filesystem>
 #include <sstream>
@@ -81,14 +81,6 @@ void parseDocument(const std::string& path, pugi::xml_document& document) {
 TfetchFailure notUsageDocument(const std::string& why) {
     return TfetchFailure(TfailureKind::notUsageDocument,
                          "The provider's answer is not a usage document: " + why);
-}
-
-// Every occurrence, left to right; the replacement is not searched again.
-std::string replaced(std::string text, std::string_view what, std::string_view with) {
-    for (std::size_t at = text.find(what); at != std::string::npos;
-         at = text.find(what, at + with.size()))
-        text.replace(at, what.size(), with);
-    return text;
 }
 
 // The stored documents are the only usage data that outlives a cycle: replace them in one step,
@@ -170,9 +162,10 @@ void Tiinet::load() {
 }
 
 std::string Tiinet::download(const std::atomic<bool>* cancel) {
-    const std::string url = replaced(
-        replaced(endpointTemplate(configuration), "%USERNAME%", urlEncode(configuration.username)),
-        "%PASSWORD%", urlEncode(configuration.password));
+    const std::string url =
+        runtime::replaceAll(runtime::replaceAll(endpointTemplate(configuration), "%USERNAME%",
+                                                urlEncode(configuration.username)),
+                            "%PASSWORD%", urlEncode(configuration.password));
     std::ostringstream body;
     ThttpClient client;
     client.setAgent(userAgent(configuration));

@@ -1,9 +1,10 @@
-// What the archive tests share: a bit writer for crafted streams, an archive builder whose
-// every field can be set, zlib as the reference deflater and CRC, and Info-ZIP unzip run as a
+// What the archive tests share: a bit writer for crafted streams, the archive writer (whose every
+// field can be set, with zlib as the reference deflater and CRC), and Info-ZIP unzip run as a
 // real process to check the fixtures the test encoders make.
 #pragma once
 
 #include "archive/unzip.h"
+#include "zip-writer/zipWriter.h"
 
 #include <cstdint>
 #include <string>
@@ -31,34 +32,17 @@ private:
 // Deflate's canonical codes for the lengths (0: unused symbol, code 0).
 std::vector<std::uint32_t> canonicalCodes(const std::vector<int>& lengths);
 
-// zlib's raw deflate and CRC-32: the references the decoders are checked against.
-std::string zlibDeflate(std::string_view data, int level = -1, int strategy = 0);
-std::uint32_t zlibCrc32(std::string_view data);
-// Raises when zlib refuses the stream.
-std::string zlibInflate(std::string_view stream);
+// The archive writer, with zlib's raw deflate, inflate and CRC-32 as the references the decoders
+// are checked against.
+using ZipMember = zip::Member;
+using zip::buildZip;
+using zip::crc32Of;
+using zip::deflatedMember;
+using zip::packedMember;
+using zip::rawDeflate;
+using zip::rawInflate;
+using zip::storedMember;
 
-// One member as the builder writes it: data holds the bytes exactly as stored.
-struct ZipMember {
-    std::string name;
-    std::string data;
-    std::uint16_t method = 0;
-    std::uint16_t flags = 0;
-    std::uint32_t crc = 0;
-    std::uint32_t uncompressedSize = 0;
-    std::uint8_t hostSystem = 0;
-    bool descriptorSignature = true; // with flag bit 3: "PK" 07 08 before the descriptor
-};
-
-ZipMember storedMember(const std::string& name, std::string_view content);
-ZipMember deflatedMember(const std::string& name, std::string_view content);
-// A member whose data is the given method's stream for content.
-ZipMember packedMember(const std::string& name, std::uint16_t method, std::string data,
-                       std::string_view content, std::uint16_t flags = 0);
-
-// Local headers with data (and descriptors for flag bit 3), the directory and the end record;
-// offsets count from the start of the result, prefix included.
-std::string buildZip(const std::vector<ZipMember>& members, std::string_view prefix = {},
-                     std::string_view comment = {});
 // Where buildZip put the end record of an archive with that comment length.
 std::size_t endRecordAt(const std::string& zip, std::size_t commentLength = 0);
 void putLe16(std::string& bytes, std::size_t at, std::uint16_t value);

@@ -6,8 +6,6 @@
 
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
-#include "platform/autostart.h"
-#include "platform/durableFile.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -50,18 +48,6 @@ protected:
         return st.st_mode & 07777;
     }
 };
-
-// The content wrapped in that many levels of elements.
-std::string nested(int levels, const std::string& content = "") {
-    std::string text;
-    text.reserve(static_cast<std::size_t>(levels) * 7 + content.size());
-    for (int i = 0; i < levels; ++i)
-        text += "<a>";
-    text += content;
-    for (int i = 0; i < levels; ++i)
-        text += "</a>";
-    return text;
-}
 
 std::string crlf(const std::string& lines) {
     std::string out;
@@ -234,11 +220,12 @@ TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
         // Written back indented, or edited, a file this deep would take more memory or stack
         // than there is: it is refused whole.
         {"nested 200,000 levels inside a key",
-         "<conf><account><username>" + nested(200000, "john") + "</username></account></conf>", "",
-         "nests deeper than 64 levels", true},
+         "<conf><account><username>" + test::nestedElements(200000, "john") +
+             "</username></account></conf>",
+         "", "nests deeper than 64 levels", true},
         {"nested 200,000 levels beside the account",
-         account + "</password></account>" + nested(200000) + "</conf>", "", "nests deeper than 64",
-         true},
+         account + "</password></account>" + test::nestedElements(200000) + "</conf>", "",
+         "nests deeper than 64", true},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.label);
@@ -258,7 +245,8 @@ TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
 }
 
 TEST_F(SettingsFileTest, SavingOverAFileThatIsNotXmlKeepsItAside) {
-    for (const std::string& bad : {std::string("garbage <<<"), "<conf>" + nested(65) + "</conf>"}) {
+    for (const std::string& bad :
+         {std::string("garbage <<<"), "<conf>" + test::nestedElements(65) + "</conf>"}) {
         SCOPED_TRACE(bad.substr(0, 20));
         storeSettings(bad);
         c.username = "john";
@@ -276,7 +264,8 @@ TEST_F(SettingsFileTest, SavingOverAFileThatIsNotXmlKeepsItAside) {
 
 TEST_F(SettingsFileTest, NestingUpTo64LevelsIsRead) {
     // The root and 63 levels below it: the deepest a file may go.
-    storeSettings("<conf><account><username>john</username></account>" + nested(63) + "</conf>");
+    storeSettings("<conf><account><username>john</username></account>" + test::nestedElements(63) +
+                  "</conf>");
     test::DebugCapture debug;
     c.load();
     EXPECT_EQ(c.username, "john");
@@ -301,23 +290,6 @@ TEST_F(SettingsFileTest, AFolderWhereTheFileBelongsIsReportedAndLeftAlone) {
     EXPECT_TRUE(fs::is_directory(c.configFile + "/inside"));
     for (const auto& entry : fs::directory_iterator(c.settingsFolder))
         EXPECT_EQ(entry.path().filename(), "configuration.xml");
-}
-
-TEST(DurableFile, AFailedReplacementLeavesTheTargetAndNoTemporaryFile) {
-    test::TempDir dir;
-    const std::string target = dir.path() + "settings";
-    fs::create_directories(target + "/inside");
-    try {
-        platform::replaceFileDurably(target, "new", 0600);
-        FAIL() << "replaced";
-    } catch (const std::system_error& e) {
-        EXPECT_THAT(e.what(), StartsWith("cannot replace " + target));
-    }
-    EXPECT_TRUE(fs::is_directory(target + "/inside"));
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    EXPECT_THAT(names, testing::ElementsAre("settings"));
 }
 
 TEST_F(SettingsFileTest, AKilledSaveLeavesTheOldOrTheNewFile) {
@@ -415,28 +387,4 @@ TEST_F(StartAtLoginTest, FailuresGoToTheDebuggerOutput) {
     c.setRunAtLogin(true);
     EXPECT_THAT(debug.lines(), testing::ElementsAre(StartsWith("Failed to updates registry: ")));
     EXPECT_FALSE(c.runAtLogin());
-}
-
-TEST(DesktopExec, QuotesAndEscapesAsTheDesktopEntryRulesRequire) {
-    struct Case {
-        const char* path;
-        const char* exec;
-    };
-    const Case cases[] = {
-        {"/usr/bin/vantle", "/usr/bin/vantle"},
-        {"/opt/my apps/vantle", "\"/opt/my apps/vantle\""},
-        {"/opt/100%/vantle", "/opt/100%%/vantle"},
-        {"/opt/a\"b/vantle", "\"/opt/a\\\\\"b/vantle\""},
-        {"/opt/$HOME/v", "\"/opt/\\\\$HOME/v\""},
-        {"/opt/back\\slash", "\"/opt/back\\\\\\\\slash\""},
-        {"/opt/tab\there", "\"/opt/tab\\there\""},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.path);
-        EXPECT_EQ(platform::desktopExecValue(k.path), k.exec);
-        EXPECT_EQ(platform::programOfExecValue(k.exec), k.path);
-    }
-    EXPECT_EQ(platform::programOfExecValue("/usr/bin/vantle --flag %u"), "/usr/bin/vantle");
-    EXPECT_EQ(platform::programOfExecValue("\"/unterminated"), std::nullopt);
-    EXPECT_EQ(platform::programOfExecValue("   "), std::nullopt);
 }

@@ -4,25 +4,12 @@
 // one-member archive for the reader.
 #include "archive/unzip.h"
 #include "lib/runtime/Error.h"
+#include "zip-writer/zipWriter.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-void put16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xff);
-    out += static_cast<char>((v >> 8) & 0xff);
-}
-
-void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 6)
@@ -36,47 +23,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string member(reinterpret_cast<const char*>(data + 5), size - 5);
     const std::string name = "m";
 
-    std::string zip;
-    put32(zip, 0x04034b50);
-    put16(zip, 20);
-    put16(zip, flags);
-    put16(zip, method);
-    put32(zip, 0); // time and date
-    put32(zip, 0); // CRC: wrong for almost every input, which must be reported, not crash
-    put32(zip, static_cast<std::uint32_t>(member.size()));
-    put32(zip, declared);
-    put16(zip, static_cast<std::uint32_t>(name.size()));
-    put16(zip, 0);
-    zip += name + member;
-    const auto directory = static_cast<std::uint32_t>(zip.size());
-    put32(zip, 0x02014b50);
-    put16(zip, 20);
-    put16(zip, 20);
-    put16(zip, flags);
-    put16(zip, method);
-    put32(zip, 0);
-    put32(zip, 0);
-    put32(zip, static_cast<std::uint32_t>(member.size()));
-    put32(zip, declared);
-    put16(zip, static_cast<std::uint32_t>(name.size()));
-    put16(zip, 0);
-    put16(zip, 0);
-    put16(zip, 0);
-    put16(zip, 0);
-    put32(zip, 0);
-    put32(zip, 0); // local header offset
-    zip += name;
-    const auto directorySize = static_cast<std::uint32_t>(zip.size()) - directory;
-    put32(zip, 0x06054b50);
-    put32(zip, 0);
-    put16(zip, 1);
-    put16(zip, 1);
-    put32(zip, directorySize);
-    put32(zip, directory);
-    put16(zip, 0);
+    vantle::zip::Member m;
+    m.name = name;
+    m.data = member;
+    m.method = method;
+    m.flags = flags;
+    m.crc = 0; // wrong for almost every input, which must be reported, not crash
+    m.uncompressedSize = declared;
+    const std::string archiveBytes = vantle::zip::buildZip({m});
 
     try {
-        vantle::Tunzip archive(zip);
+        vantle::Tunzip archive(archiveBytes);
         vantle::TmemoryTarget target;
         try {
             archive.extractToStream(name, target);

@@ -2,6 +2,8 @@
 // reset text and share, empty parts, and the time-of-day texts.
 #include "outputs/generate_json.h"
 
+#include "StatusDocumentText.h"
+
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Error.h"
@@ -142,6 +144,61 @@ TEST_F(GenerateJsonTest, WithoutTheCurrentRecordTheOldDocumentStays) {
         EXPECT_STREQ(e.what(), "Failed to find current traffic data");
     }
     EXPECT_EQ(test::readFile(configuration.statusFile), "old");
+}
+
+TEST(TrafficCountTest, CountsTheElementsOfTheTopLevelTrafficList) {
+    struct Case {
+        const char* why;
+        std::string text;
+        int count;
+    };
+    const Case cases[] = {
+        {"empty", "", 0},
+        {"empty list", test::statusText({}), 0},
+        {"two", test::statusText({{"Peak", "peak"}, {"Off Peak", "offpeak"}}), 2},
+        {"three", test::statusText({{"A", "a"}, {"B", "b"}, {"C", "c"}}), 3},
+        {"lookalikes in texts",
+         test::statusText({{"[{\"traffic\":[{},{}]}", "x"}}, "\"traffic\":[{},{},{}] '{'"), 1},
+        {"no such key", "{\"error\":\"\",\"other\":[{},{}]}", 0},
+        {"nested key is not the list", "{\"a\":{\"traffic\":[{},{}]},\"traffic\":[{}]}", 1},
+        {"unterminated list", "{\"traffic\":[{},{", 0},
+        {"unterminated string", "{\"error\":\"abc", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(trafficCount(c.text), c.count);
+    }
+}
+
+// What the writer lists is what the reader counts: only the types with a quota, whatever their
+// names and the provider's error text hold.
+TEST_F(GenerateJsonTest, TheReaderCountsTheTypesTheWriterListed) {
+    struct Case {
+        const char* why;
+        std::string types;
+        int count;
+    };
+    const auto named = [](const std::string& classification, const std::string& name) {
+        return "<type classification=\"" + classification + "\" used=\"1\"><name>" +
+               test::xmlText(name) +
+               "</name><quota_allocation>5</quota_allocation>"
+               "<is_shaped speed=\"256\">false</is_shaped></type>";
+    };
+    const Case cases[] = {
+        {"none with a quota", type("peak", "5000000"), 0},
+        {"two of three",
+         type("peak", "1", "100") + type("freezone", "1") + type("offpeak", "1", "9"), 2},
+        {"names that look like the list",
+         type("peak", "1", "100") + named("a", "\"traffic\":[{},{}]") + named("b", "']}{[") +
+             named("c", "\\"),
+         4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        load("<ii_feed><error>\"traffic\":[{}] '{' \\</error></ii_feed>", document(types(c.types)));
+        const std::string written = statusDocument(configuration, usage, configuration.htmlFolder);
+        EXPECT_EQ(trafficCount(written), c.count) << written;
+    }
 }
 
 TEST(GenerateJsonEscapeTest, BackslashFirstThenQuotesAndControls) {

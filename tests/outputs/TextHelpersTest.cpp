@@ -1,5 +1,5 @@
 // The text helpers: number grouping, ordinals, durations, the updated text, file addresses and
-// substring search and replacement.
+// substring search.
 #include "outputs/textHelpers.h"
 
 #include "config/configuration.h"
@@ -215,47 +215,4 @@ TEST(TextHelpersTest, PosFromFindsAtOrAfterStart) {
         SCOPED_TRACE("\"" + c.sub + "\" in \"" + c.s + "\" from " + std::to_string(c.start));
         EXPECT_EQ(posFrom(c.sub, c.s, c.start), c.position);
     }
-}
-
-TEST(TextHelpersTest, ReplaceAllLeftToRightWithoutOverlap) {
-    struct Case {
-        std::string s;
-        std::string old;
-        std::string replacement;
-        std::string result;
-    };
-    const Case cases[] = {
-        {"a\\b\\\\c\\", "\\", "\\\\", "a\\\\b\\\\\\\\c\\\\"},
-        {"it's", "'", "\\'", "it\\'s"},
-        {"aaa", "a", "aa", "aaaaaa"}, // the replacement holds the search text
-        {"aaaa", "aa", "b", "bb"},
-        {"aaa", "aa", "b", "ba"},
-        {"aabb", "ab", "", "ab"}, // the joined remainder is not searched again
-        {"abcabc", "abc", "", ""},
-        {"aAa", "a", "x", "xAx"}, // case-sensitive
-        {"x", "x", "yz", "yz"},
-        {"", "a", "b", ""},
-        {"abc", "", "x", "abc"},
-        {"ab", "abc", "x", "ab"},
-        {"abc", "d", "x", "abc"},
-        {"a\0b\0"s, "\0"s, "0", "a0b0"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("\"" + c.old + "\" by \"" + c.replacement + "\" in \"" + c.s + "\"");
-        EXPECT_EQ(replaceAll(c.s, c.old, c.replacement), c.result);
-    }
-}
-
-TEST(TextHelpersTest, ReplaceAllRefusesAnOverlongResult) {
-    // 1,000,000 replacements of 2148 bytes each pass the limit; refused before allocating.
-    const std::string s(1000000, 'a');
-    const std::string replacement(2148, 'b');
-    try {
-        replaceAll(s, "a", replacement);
-        FAIL() << "no failure";
-    } catch (const Error& e) {
-        EXPECT_STREQ(e.what(), "Out of memory");
-    }
-    // Removing text never passes the limit.
-    EXPECT_EQ(replaceAll(s, "a", ""), "");
 }

@@ -6,8 +6,8 @@
 #include "config/statusPageArchive.h"
 #include "lib/runtime/DateTime.h"
 #include "platform/instanceRegistry.h"
+#include "poll/pollCycle.h"
 #include "shell/main_form.h"
-#include "shell/pollCycle.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "ui/sysTray.h"
@@ -148,17 +148,6 @@ std::string programPage() {
     TmemoryTarget page;
     archive.extractToStream("status.html", page);
     return page.data;
-}
-
-// The content wrapped in that many levels of elements.
-std::string nested(int levels, const std::string& content = "") {
-    std::string text;
-    for (int i = 0; i < levels; ++i)
-        text += "<a>";
-    text += content;
-    for (int i = 0; i < levels; ++i)
-        text += "</a>";
-    return text;
 }
 
 class FaultTest : public testing::Test {
@@ -369,7 +358,8 @@ TEST_F(FaultTest, BadSettingsNeverStopTheProgramAndAreLeftForTheUser) {
         {"truncated to nothing", [](const std::string& file) { test::writeFile(file, ""); }},
         {"nested 200,000 levels deep",
          [](const std::string& file) {
-             test::writeFile(file, "<conf><account><username>" + nested(200000, "demo") +
+             test::writeFile(file, "<conf><account><username>" +
+                                       test::nestedElements(200000, "demo") +
                                        "</username></account></conf>");
          }},
     };
@@ -900,7 +890,8 @@ TEST_F(FaultTest, HostileAnswersNeverHurtTheUser) {
         "\\\"stun:127.0.0.1:9\\\"}]})\"><script>document.title = 1</script>Locked";
     const HostileAnswer cases[] = {
         {"nested 100,000 levels deep",
-         answer("deep.xml", "<ii_feed>" + nested(100000, "<volume_usage/>") + "</ii_feed>"),
+         answer("deep.xml",
+                "<ii_feed>" + test::nestedElements(100000, "<volume_usage/>") + "</ii_feed>"),
          TfailureKind::notUsageDocument, "nests deeper than 64 levels", 60s},
         {"3 MiB", answer("big.xml", "<ii_feed>" + std::string(3 << 20, ' ') + "</ii_feed>"),
          TfailureKind::tooLarge, "larger than 1048576 bytes", 60s},
@@ -993,8 +984,10 @@ TEST_F(FaultTest, HostileTrafficTypesNeverStopTheCycle) {
                types + "</expected_traffic_types></volume_usage></ii_feed>";
     };
     std::string many;
-    for (int i = 0; i < 2000; ++i)
-        many += type("t" + std::to_string(i));
+    for (int i = 0; i < 2000; ++i) {
+        const std::string number = std::to_string(i);
+        many += type("t" + number);
+    }
     const std::string names =
         type("warning") + type("status") + type(std::string(300, 'w')) + type("../x");
     test::writeFile(logs.file("names.xml"), document(names));

@@ -1,6 +1,9 @@
 #include "TestSupport.h"
 
 #include "lib/runtime/DebugOutput.h"
+#include "lib/runtime/Error.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -155,6 +158,27 @@ void useOffscreenBrowserEngine() {
            "--disable-gpu --disable-background-networking --disable-component-update "
            "--disable-sync --no-first-run --no-proxy-server",
            1);
+}
+
+std::string raisedMessage(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    ADD_FAILURE() << "no Error raised";
+    return "(no error)";
+}
+
+std::string nestedElements(int levels, const std::string& content) {
+    std::string text;
+    text.reserve(static_cast<std::size_t>(levels) * 7 + content.size());
+    for (int i = 0; i < levels; ++i)
+        text += "<a>";
+    text += content;
+    for (int i = 0; i < levels; ++i)
+        text += "</a>";
+    return text;
 }
 
 std::string peImage(std::uint32_t stamp) {

@@ -1,10 +1,11 @@
-// What the test suites share: temporary folders, environment and clock overrides, and a
-// capture of the diagnostic sink.
+// What the test suites share: temporary folders, environment and clock overrides, a capture of
+// the diagnostic sink, the message of a raised error and small document builders.
 #pragma once
 
 #include "lib/runtime/DateTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -105,6 +106,12 @@ std::string xmlText(std::string_view text);
 
 void writeFile(const std::string& path, std::string_view content);
 std::string readFile(const std::string& path);
+
+// The message of the Error the action raises; fails the test when it raises none.
+std::string raisedMessage(const std::function<void()>& action);
+
+// The content wrapped in that many levels of elements.
+std::string nestedElements(int levels, const std::string& content = "");
 
 // The smallest file that reads as a Windows program with the given link time stamp.
 std::string peImage(std::uint32_t linkTimeStamp);

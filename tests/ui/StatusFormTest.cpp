@@ -7,6 +7,7 @@
 #include "QtPrinters.h"
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
+#include "outputs/StatusDocumentText.h"
 #include "outputs/generate_json.h"
 #include "outputs/generate_pies.h"
 #include "outputs/textHelpers.h"
@@ -41,35 +42,6 @@ using namespace vantle;
 using testing::HasSubstr;
 
 namespace {
-
-struct Ttype {
-    std::string name;
-    std::string classification;
-    std::string used = "1 MB";
-    std::string unused = "2 MB";
-    std::string quota = "3 MB";
-};
-
-// A status document as the poll writes it, with the values given.
-std::string document(const std::vector<Ttype>& types, const std::string& error = "",
-                     const std::string& freezone = "") {
-    auto member = [](const char* key, const std::string& value) {
-        return std::string("\"") + key + "\":\"" + jsonEscape(value) + "\"";
-    };
-    std::string d = "{" + member("error", error) + "," + member("current", "Peak") + "," +
-                    member("reset", "15th Mar (in 12 days)") + ",\"reset_percent\":\"60\"," +
-                    member("updated", "Updated 5 minutes ago") + "," +
-                    member("offpeak", "2am to 8am") + "," + member("freezone", freezone) +
-                    ",\"traffic\":[";
-    for (std::size_t i = 0; i < types.size(); ++i) {
-        const Ttype& t = types[i];
-        d += std::string(i ? "," : "") + "{" + member("name", t.name) + "," +
-             member("img", "file:///nowhere/" + t.classification + ".png") + "," +
-             member("used", t.used) + "," + member("unused", t.unused) + "," +
-             member("quota", t.quota) + "}";
-    }
-    return d + "]}";
-}
 
 const QString Names = QStringLiteral("Array.from(document.getElementById('content').rows[0].cells)"
                                      ".map(c => c.querySelector('.name').textContent).join('|')");
@@ -112,36 +84,12 @@ protected:
 
 } // namespace
 
-TEST(TrafficCountTest, CountsTheElementsOfTheTopLevelTrafficList) {
-    struct Case {
-        const char* why;
-        std::string text;
-        int count;
-    };
-    const Case cases[] = {
-        {"empty", "", 0},
-        {"empty list", document({}), 0},
-        {"two", document({{"Peak", "peak"}, {"Off Peak", "offpeak"}}), 2},
-        {"three", document({{"A", "a"}, {"B", "b"}, {"C", "c"}}), 3},
-        {"lookalikes in texts",
-         document({{"[{\"traffic\":[{},{}]}", "x"}}, "\"traffic\":[{},{},{}] '{'"), 1},
-        {"no such key", "{\"error\":\"\",\"other\":[{},{}]}", 0},
-        {"nested key is not the list", "{\"a\":{\"traffic\":[{},{}]},\"traffic\":[{}]}", 1},
-        {"unterminated list", "{\"traffic\":[{},{", 0},
-        {"unterminated string", "{\"error\":\"abc", 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.why);
-        EXPECT_EQ(trafficCount(c.text), c.count);
-    }
-}
-
 TEST_F(StatusFormTest, HiddenWithoutEngineAndSizedByColumns) {
     EXPECT_EQ(form.windowTitle(), "vantle");
     EXPECT_FALSE(form.isVisible());
     EXPECT_EQ(form.browser(), nullptr);
     EXPECT_FALSE(form.updatedTimer().isActive());
-    writeStatus(document({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    writeStatus(test::statusText({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
     form.Reload(); // no page yet: nothing happens, nothing fails
     EXPECT_EQ(form.browser(), nullptr);
     EXPECT_TRUE(reports.empty());
@@ -204,7 +152,7 @@ TEST_F(StatusFormTest, ShowsTheGeneratedDocument) {
 }
 
 TEST_F(StatusFormTest, LaysOutEachDocument) {
-    writeStatus(document({{"A", "a"}}));
+    writeStatus(test::statusText({{"A", "a"}}));
     showLoaded();
     struct Case {
         const char* why;
@@ -214,32 +162,33 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
         int width;
     };
     const Case cases[] = {
-        {"no freezone row without a value", document({{"Peak", "peak"}}), Account,
+        {"no freezone row without a value", test::statusText({{"Peak", "peak"}}), Account,
          "Current=Peak|Reset=15th Mar (in 12 days) (60%)|Offpeak Times=2am to 8am", 380},
-        {"freezone row with one", document({{"Peak", "peak"}}, "", "7 MB"), Account,
+        {"freezone row with one", test::statusText({{"Peak", "peak"}}, "", "7 MB"), Account,
          "Current=Peak|Reset=15th Mar (in 12 days) (60%)|Freezone=7 MB|Offpeak Times=2am to 8am",
          380},
-        {"empty traffic list: empty first row", document({}),
+        {"empty traffic list: empty first row", test::statusText({}),
          "document.getElementById('content').rows[0].cells.length + '|' + "
          "document.getElementById('account').rows.length",
          "0|3", 380},
-        {"three columns", document({{"A", "a"}, {"B", "b"}, {"C", "c"}}), Names, "A|B|C", 570},
-        {"values escaped", document({{"<i>x</i> & \"y\"", "x", "<b>1</b>"}}),
+        {"three columns", test::statusText({{"A", "a"}, {"B", "b"}, {"C", "c"}}), Names, "A|B|C",
+         570},
+        {"values escaped", test::statusText({{"<i>x</i> & \"y\"", "x", "<b>1</b>"}}),
          "document.querySelector('.name').textContent + '|' + "
          "document.querySelector('.stats td').textContent + '|' + "
          "document.querySelectorAll('#content i, #content b').length",
          "<i>x</i> & \"y\"|<b>1</b>|0", 380},
         {"error text exactly as written",
-         document({{"A", "a"}}, "Say \"hi\" to O'Brien\\home\r\nnext\tline"),
+         test::statusText({{"A", "a"}}, "Say \"hi\" to O'Brien\\home\r\nnext\tline"),
          "document.getElementById('warning-div').className + '|' + "
          "document.getElementById('warning').textContent",
          "|Say \"hi\" to O'Brien\\home\r\nnext\tline", 380},
         {"error text placed as text, markup and all",
-         document({{"A", "a"}}, "<b>Locked</b> & 'out'"),
+         test::statusText({{"A", "a"}}, "<b>Locked</b> & 'out'"),
          "document.querySelectorAll('#warning *').length + '|' + "
          "document.getElementById('warning').textContent",
          "0|<b>Locked</b> & 'out'", 380},
-        {"no error hides the warning again", document({{"A", "a"}}),
+        {"no error hides the warning again", test::statusText({{"A", "a"}}),
          "document.getElementById('warning-div').className", "hidden", 380},
     };
     for (const Case& c : cases) {
@@ -255,14 +204,16 @@ TEST_F(StatusFormTest, LaysOutEachDocument) {
 
 // However many types a document lists, the window stays on the screen and the page scrolls.
 TEST_F(StatusFormTest, ManyTypesKeepTheWindowOnTheScreen) {
-    std::vector<Ttype> types;
-    for (int i = 0; i < 16; ++i)
-        types.push_back({"Type " + std::to_string(i), "t" + std::to_string(i)});
-    writeStatus(document({{"A", "a"}}));
+    std::vector<test::TstatusType> types;
+    for (int i = 0; i < 16; ++i) {
+        const std::string number = std::to_string(i);
+        types.push_back({"Type " + number, "t" + number});
+    }
+    writeStatus(test::statusText({{"A", "a"}}));
     showLoaded();
     const QRect free = QGuiApplication::primaryScreen()->availableGeometry();
     form.move(free.right() - 300, free.top() + 10);
-    writeStatus(document(types));
+    writeStatus(test::statusText(types));
     form.Reload();
     EXPECT_GT(form.width(), free.width() - 20); // as wide as the screen lets it be
     EXPECT_TRUE(free.contains(form.frameGeometry())) << form.frameGeometry().x();
@@ -292,7 +243,7 @@ TEST_F(StatusFormTest, ProviderTextRunsNothing) {
                               "<script>window.ran = 3</script>"
                               "<iframe srcdoc=\"<script>parent.ran = 4</script>\"></iframe>"
                               "<a href=\"javascript:window.ran = 5\" id=\"go\">go</a>";
-    writeStatus(document({{"<img src=\"y\" onerror=\"window.ran = 6\">", "a"}}, error));
+    writeStatus(test::statusText({{"<img src=\"y\" onerror=\"window.ran = 6\">", "a"}}, error));
     showLoaded();
     form.Reload();
     test::settle(2000);
@@ -331,7 +282,7 @@ TEST_F(StatusFormTest, WaitTextBeforeTheFirstPollAndNothingReportedForItsTimer) 
 }
 
 TEST_F(StatusFormTest, UpdatedTextOnShowingAndEachMinute) {
-    writeStatus(document({{"A", "a"}}));
+    writeStatus(test::statusText({{"A", "a"}}));
     configuration.setUpdateTime(runtime::now() - 90.5 / 1440);
     showLoaded();
     EXPECT_EQ(eval("document.getElementById('updated').textContent"),
@@ -343,7 +294,7 @@ TEST_F(StatusFormTest, UpdatedTextOnShowingAndEachMinute) {
 }
 
 TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
-    writeStatus(document({{"A", "a"}, {"B", "b"}}, "err"));
+    writeStatus(test::statusText({{"A", "a"}, {"B", "b"}}, "err"));
     showLoaded();
     int refreshes = 0;
     form.browser()->OnRefresh = [&, window = form.browser()->OnRefresh](bool* cancel) {
@@ -413,7 +364,7 @@ TEST_F(StatusFormTest, ShortcutsMenusDropsAndRefreshChangeNothing) {
 }
 
 TEST_F(StatusFormTest, StaysCentredWhateverTheNumberOfColumns) {
-    writeStatus(document({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
+    writeStatus(test::statusText({{"A", "a"}, {"B", "b"}, {"C", "c"}}));
     showLoaded(); // shown with two columns, widened to three by the document
     EXPECT_EQ(form.width(), 570);
     const QPoint centre = form.screen()->availableGeometry().center();
@@ -421,7 +372,7 @@ TEST_F(StatusFormTest, StaysCentredWhateverTheNumberOfColumns) {
 }
 
 TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {
-    writeStatus(document({{"Before", "a"}}));
+    writeStatus(test::statusText({{"Before", "a"}}));
     showLoaded();
     ASSERT_EQ(eval(Names), "Before");
     const qint64 renderer = page().renderProcessPid();
@@ -433,7 +384,7 @@ TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {
     EXPECT_EQ(form.browser()->ReadyState(), TpageView::ReadyStateUninitialized);
     EXPECT_TRUE(test::waitFor([&] { return ::kill(static_cast<pid_t>(renderer), 0) != 0; }));
 
-    writeStatus(document({{"After", "a"}, {"Second", "b"}, {"Third", "c"}}));
+    writeStatus(test::statusText({{"After", "a"}, {"Second", "b"}, {"Third", "c"}}));
     form.Reload();
     EXPECT_FALSE(form.browser()->isLive());
 

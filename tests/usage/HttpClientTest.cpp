@@ -6,6 +6,7 @@
 
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/Error.h"
+#include "support/RunningServer.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -202,41 +203,6 @@ private:
     std::thread thread_;
 };
 
-// Runs a configured cpp-httplib server on 127.0.0.1 for the scope.
-class RunningServer {
-public:
-    explicit RunningServer(httplib::Server& server)
-        : server_(server)
-        , port_(server.bind_to_any_port("127.0.0.1")) {
-        if (port_ <= 0)
-            throw std::runtime_error("cannot bind the test server");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ~RunningServer() {
-        server_.stop();
-        thread_.join();
-    }
-    int port() const { return port_; }
-
-private:
-    httplib::Server& server_;
-    int port_;
-    std::thread thread_;
-};
-
-// The message of the Error the call raises; fails the test when it raises none.
-template <typename Call> std::string failureOf(Call call) {
-    try {
-        call();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    ADD_FAILURE() << "no Error raised";
-    return {};
-}
-
 std::string formatted(TDateTime value) {
     return value == 0.0 ? std::string() : runtime::formatDateTime("yyyy-mm-dd hh:nn:ss", value);
 }
@@ -388,7 +354,7 @@ TEST(HttpClientTest, ReadsTheStatusLine) {
         ThttpClient client;
         std::ostringstream target;
         if (*c.failure != '\0')
-            EXPECT_EQ(failureOf([&] { client.get(server.url("/"), target); }), c.failure);
+            EXPECT_EQ(test::raisedMessage([&] { client.get(server.url("/"), target); }), c.failure);
         else
             EXPECT_NO_THROW(client.get(server.url("/"), target));
         EXPECT_EQ(client.statusCode, c.statusCode);
@@ -452,7 +418,7 @@ TEST(HttpClientTest, TriesAsOftenAsItsAttemptsSay) {
         client.attempts = 2;
         client.retryDelay = 0;
         std::ostringstream target;
-        EXPECT_EQ(failureOf([&] { client.get(server.url("/"), target); }),
+        EXPECT_EQ(test::raisedMessage([&] { client.get(server.url("/"), target); }),
                   "503 Service Unavailable");
         EXPECT_EQ(target.str(), "ab");
         EXPECT_EQ(server.requests().size(), 2u);
@@ -461,7 +427,7 @@ TEST(HttpClientTest, TriesAsOftenAsItsAttemptsSay) {
         RawServer server(replies);
         ThttpClient client; // one attempt by default
         std::ostringstream target;
-        EXPECT_EQ(failureOf([&] { client.get(server.url("/"), target); }),
+        EXPECT_EQ(test::raisedMessage([&] { client.get(server.url("/"), target); }),
                   "503 Service Unavailable");
         EXPECT_EQ(server.requests().size(), 1u);
     }
@@ -471,7 +437,7 @@ TEST(HttpClientTest, FailsWhenTheConnectionClosesInsideTheBody) {
     RawServer server({{"HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}});
     ThttpClient client;
     std::ostringstream target;
-    EXPECT_THAT(failureOf([&] { client.get(server.url("/"), target); }),
+    EXPECT_THAT(test::raisedMessage([&] { client.get(server.url("/"), target); }),
                 HasSubstr("7 bytes remaining"));
     EXPECT_EQ(client.statusCode, 200);
     EXPECT_EQ(target.str(), "abc");
@@ -482,7 +448,8 @@ TEST(HttpClientTest, TimesOutOnAStallingServer) {
     ThttpClient client;
     client.timeout = 300;
     std::ostringstream target;
-    EXPECT_EQ(failureOf([&] { client.get(server.url("/"), target); }), "Timeout was reached");
+    EXPECT_EQ(test::raisedMessage([&] { client.get(server.url("/"), target); }),
+              "Timeout was reached");
     EXPECT_EQ(target.str(), "abc");
 }
 
@@ -494,7 +461,7 @@ TEST(HttpClientTest, ReportsARefusedConnection) {
     ThttpClient client;
     std::ostringstream target;
     const std::string message =
-        failureOf([&] { client.get(loopbackUrl("http", port, "/"), target); });
+        test::raisedMessage([&] { client.get(loopbackUrl("http", port, "/"), target); });
     EXPECT_THAT(message, HasSubstr("port " + std::to_string(port)));
     EXPECT_THAT(message, Not(HasSubstr("\n")));
     EXPECT_EQ(client.statusCode, 0);
@@ -559,7 +526,7 @@ public:
 
 private:
     httplib::Server routes_;
-    RunningServer running_{routes_};
+    test::RunningServer running_{routes_};
 };
 
 } // namespace
@@ -695,7 +662,7 @@ TEST(HttpClientTest, FollowsRedirects) {
         response.set_header("Connection", "close");
         response.set_redirect("/loop");
     });
-    RunningServer server(routes);
+    test::RunningServer server(routes);
     ThttpClient client;
     std::ostringstream target;
 
@@ -705,7 +672,8 @@ TEST(HttpClientTest, FollowsRedirects) {
     EXPECT_EQ(client.header("x-final"), "yes");
     EXPECT_EQ(client.header("location"), "");
 
-    EXPECT_THAT(failureOf([&] { client.get(loopbackUrl("http", server.port(), "/loop"), target); }),
+    EXPECT_THAT(test::raisedMessage(
+                    [&] { client.get(loopbackUrl("http", server.port(), "/loop"), target); }),
                 HasSubstr("(10) redirects"));
 }
 
@@ -763,7 +731,7 @@ protected:
 
 TEST_F(HttpClientTlsTest, AcceptsACertificateOfATrustedCa) {
     ASSERT_TRUE(secure_.is_valid());
-    RunningServer server(secure_);
+    test::RunningServer server(secure_);
     ThttpClient client;
     client.caFile = certificates().caFile;
     std::ostringstream target;
@@ -774,15 +742,15 @@ TEST_F(HttpClientTlsTest, AcceptsACertificateOfATrustedCa) {
 }
 
 TEST_F(HttpClientTlsTest, RefusesAnUntrustedCertificateOrAnotherName) {
-    RunningServer server(secure_);
+    test::RunningServer server(secure_);
     ThttpClient client; // the system's store knows nothing of the test CA
     std::ostringstream target;
-    EXPECT_THAT(
-        failureOf([&] { client.get(loopbackUrl("https", server.port(), "/data"), target); }),
-        HasSubstr("certificate"));
+    EXPECT_THAT(test::raisedMessage(
+                    [&] { client.get(loopbackUrl("https", server.port(), "/data"), target); }),
+                HasSubstr("certificate"));
 
     client.caFile = certificates().caFile;
-    EXPECT_THAT(failureOf([&] {
+    EXPECT_THAT(test::raisedMessage([&] {
                     client.get("https://localhost:" + std::to_string(server.port()) + "/data",
                                target);
                 }),
@@ -795,7 +763,7 @@ TEST_F(HttpClientTlsTest, NeverRedirectsFromHttpsToHttp) {
     secure_.Get("/down", [&plain](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(plain.url("/clear"));
     });
-    RunningServer server(secure_);
+    test::RunningServer server(secure_);
     httplib::Server routes;
     routes.Get("/up", [&server](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(loopbackUrl("https", server.port(), "/data"));
@@ -803,7 +771,7 @@ TEST_F(HttpClientTlsTest, NeverRedirectsFromHttpsToHttp) {
     routes.Get("/chain", [&server](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(loopbackUrl("https", server.port(), "/down"));
     });
-    RunningServer upgrade(routes);
+    test::RunningServer upgrade(routes);
     ThttpClient client;
     client.caFile = certificates().caFile;
     std::ostringstream target;
@@ -811,9 +779,11 @@ TEST_F(HttpClientTlsTest, NeverRedirectsFromHttpsToHttp) {
     client.get(loopbackUrl("http", upgrade.port(), "/up"), target);
     EXPECT_EQ(target.str().size(), 100000u);
 
-    EXPECT_EQ(failureOf([&] { client.get(loopbackUrl("https", server.port(), "/down"), target); }),
+    EXPECT_EQ(test::raisedMessage(
+                  [&] { client.get(loopbackUrl("https", server.port(), "/down"), target); }),
               "Redirect from https to http refused");
-    EXPECT_EQ(failureOf([&] { client.get(loopbackUrl("http", upgrade.port(), "/chain"), target); }),
+    EXPECT_EQ(test::raisedMessage(
+                  [&] { client.get(loopbackUrl("http", upgrade.port(), "/chain"), target); }),
               "Redirect from https to http refused");
     EXPECT_TRUE(plain.requests().empty());
 }

@@ -34,17 +34,6 @@ std::string usageDocument(const std::string& offpeak, const std::string& types,
            types + "</expected_traffic_types></volume_usage></ii_feed>";
 }
 
-// The content wrapped in that many levels of elements.
-std::string nested(int levels, const std::string& content = "") {
-    std::string text;
-    for (int i = 0; i < levels; ++i)
-        text += "<a>";
-    text += content;
-    for (int i = 0; i < levels; ++i)
-        text += "</a>";
-    return text;
-}
-
 std::string window(const std::string& start, const std::string& end) {
     return "<offpeak_start>" + start + "</offpeak_start><offpeak_end>" + end + "</offpeak_end>";
 }
@@ -341,7 +330,8 @@ TEST_F(IinetTest, DocumentsThatAreNotXmlFailNamingTheFile) {
         {"html", "<html><body><p>Bad gateway</body></html>", "Start-end tags mismatch"},
         {"binary", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "at offset"},
         // Stored by an earlier version, it would overflow the stack of every reader.
-        {"nested 100,000 levels deep", "<ii_feed>" + nested(100000, peakType) + "</ii_feed>",
+        {"nested 100,000 levels deep",
+         "<ii_feed>" + test::nestedElements(100000, peakType) + "</ii_feed>",
          "nests deeper than 64 levels"},
     };
     for (const Case& c : cases) {
@@ -386,8 +376,9 @@ TEST_F(IinetTest, OnlyAUsageDocumentPassesAsAnAnswer) {
          nullptr, "its root element is <html>, not <ii_feed>"},
         {"the right root without a type", "<ii_feed><volume_usage/></ii_feed>", nullptr,
          "it lists no traffic type"},
-        {"nested 100,000 levels deep", "<ii_feed>" + nested(100000, peakType) + "</ii_feed>",
-         nullptr, "nests deeper than 64 levels"},
+        {"nested 100,000 levels deep",
+         "<ii_feed>" + test::nestedElements(100000, peakType) + "</ii_feed>", nullptr,
+         "nests deeper than 64 levels"},
         {"not XML", "Service temporarily unavailable", nullptr, "No document element found"},
         {"empty", "", nullptr, "No document element found"},
         {"cut off", good.substr(0, good.size() / 2), nullptr, "at offset"},

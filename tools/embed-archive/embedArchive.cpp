@@ -4,7 +4,7 @@
 //
 // embed-archive OUTPUT.cpp NAMESPACE::FUNCTION MEMBER:METHOD:PATH...   (METHOD: deflate | store)
 // An OUTPUT ending in ".zip" receives the archive itself.
-#include <zlib.h>
+#include "zip-writer/zipWriter.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,119 +13,22 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-struct Member {
-    std::string name;
-    bool deflate = false;
-    std::string data;
-    std::string packed;
-    std::uint32_t crc = 0;
-    std::uint32_t offset = 0;
-};
+using namespace vantle;
 
 // A fixed time stamp keeps the build reproducible: 1980-01-01 00:00:00, the packed format's
-// first day.
-constexpr std::uint16_t DosTime = 0;
-constexpr std::uint16_t DosDate = (0 << 9) | (1 << 5) | 1;
-constexpr std::uint16_t VersionNeeded = 20;
-constexpr std::uint16_t VersionMadeBy = 20; // high byte 0: MS-DOS host
-
-void put16(std::string& out, std::uint32_t v) {
-    out += static_cast<char>(v & 0xff);
-    out += static_cast<char>((v >> 8) & 0xff);
-}
-
-void put32(std::string& out, std::uint32_t v) {
-    put16(out, v & 0xffff);
-    put16(out, v >> 16);
-}
+// first day (the date in the high half).
+constexpr std::uint32_t DosTime = ((0 << 9) | (1 << 5) | 1) << 16;
 
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         throw std::runtime_error("cannot read " + path);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-std::string deflateRaw(const std::string& data) {
-    z_stream z{};
-    if (deflateInit2(&z, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
-        throw std::runtime_error("deflateInit2 failed");
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())), '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    if (result != Z_STREAM_END)
-        throw std::runtime_error("deflate failed");
-    return out;
-}
-
-void localHeader(std::string& zip, const Member& m) {
-    put32(zip, 0x04034b50);
-    put16(zip, VersionNeeded);
-    put16(zip, 0); // flags
-    put16(zip, m.deflate ? 8 : 0);
-    put16(zip, DosTime);
-    put16(zip, DosDate);
-    put32(zip, m.crc);
-    put32(zip, static_cast<std::uint32_t>(m.packed.size()));
-    put32(zip, static_cast<std::uint32_t>(m.data.size()));
-    put16(zip, static_cast<std::uint32_t>(m.name.size()));
-    put16(zip, 0); // extra field
-    zip += m.name;
-}
-
-void centralHeader(std::string& zip, const Member& m) {
-    put32(zip, 0x02014b50);
-    put16(zip, VersionMadeBy);
-    put16(zip, VersionNeeded);
-    put16(zip, 0);
-    put16(zip, m.deflate ? 8 : 0);
-    put16(zip, DosTime);
-    put16(zip, DosDate);
-    put32(zip, m.crc);
-    put32(zip, static_cast<std::uint32_t>(m.packed.size()));
-    put32(zip, static_cast<std::uint32_t>(m.data.size()));
-    put16(zip, static_cast<std::uint32_t>(m.name.size()));
-    put16(zip, 0);    // extra field
-    put16(zip, 0);    // comment
-    put16(zip, 0);    // disk number
-    put16(zip, 0);    // internal attributes
-    put32(zip, 0x20); // external attributes: the MS-DOS archive bit
-    put32(zip, m.offset);
-    zip += m.name;
-}
-
-std::string archive(std::vector<Member>& members) {
-    std::string zip;
-    for (Member& m : members) {
-        m.crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(m.data.data()),
-                                                 static_cast<uInt>(m.data.size())));
-        m.packed = m.deflate ? deflateRaw(m.data) : m.data;
-        m.offset = static_cast<std::uint32_t>(zip.size());
-        localHeader(zip, m);
-        zip += m.packed;
-    }
-    const auto directory = static_cast<std::uint32_t>(zip.size());
-    for (const Member& m : members)
-        centralHeader(zip, m);
-    const auto directorySize = static_cast<std::uint32_t>(zip.size()) - directory;
-    put32(zip, 0x06054b50);
-    put16(zip, 0);
-    put16(zip, 0);
-    put16(zip, static_cast<std::uint32_t>(members.size()));
-    put16(zip, static_cast<std::uint32_t>(members.size()));
-    put32(zip, directorySize);
-    put32(zip, directory);
-    put16(zip, 0); // comment
-    return zip;
 }
 
 std::string source(const std::string& zip, const std::string& qualifiedName) {
@@ -159,27 +62,29 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        std::vector<Member> members;
+        std::vector<zip::Member> members;
         for (int i = 3; i < argc; ++i) {
             const std::string argument = argv[i];
             const std::size_t a = argument.find(':');
             const std::size_t b = a == std::string::npos ? a : argument.find(':', a + 1);
             if (b == std::string::npos)
                 throw std::runtime_error("bad member " + argument);
-            Member m;
-            m.name = argument.substr(0, a);
+            const std::string name = argument.substr(0, a);
             const std::string method = argument.substr(a + 1, b - a - 1);
             if (method != "deflate" && method != "store")
                 throw std::runtime_error("bad method " + method);
-            m.deflate = method == "deflate";
-            m.data = readFile(argument.substr(b + 1));
+            const std::string data = readFile(argument.substr(b + 1));
+            zip::Member m = method == "deflate"
+                                ? zip::packedMember(name, 8, zip::rawDeflate(data, 9, 0, 9), data)
+                                : zip::storedMember(name, data);
+            m.dosTime = DosTime;
             members.push_back(std::move(m));
         }
-        const std::string zip = archive(members);
+        const std::string archive = zip::buildZip(members);
         // OUTPUT.zip gets the archive itself (seeds for the reader's fuzzing), else the source.
         const std::string output = argv[1];
         const bool raw = output.size() > 4 && output.compare(output.size() - 4, 4, ".zip") == 0;
-        const std::string text = raw ? zip : source(zip, argv[2]);
+        const std::string text = raw ? archive : source(archive, argv[2]);
         std::ofstream out(argv[1], std::ios::binary | std::ios::trunc);
         out << text;
         if (!out.flush())

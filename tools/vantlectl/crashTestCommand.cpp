@@ -2,8 +2,8 @@
 // its reports can be seen at work.
 #include "commands.h"
 
+#include "crash/crashEngine.h"
 #include "lib/runtime/Error.h"
-#include "shell/crashEngine.h"
 
 #include <cstdint>
 #include <pthread.h>

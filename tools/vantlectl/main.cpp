@@ -2,8 +2,8 @@
 #include "commands.h"
 
 #include "config/configuration.h"
+#include "crash/MadExceptHelper.h"
 #include "lib/runtime/Error.h"
-#include "shell/MadExceptHelper.h"
 #include "usage/httpClient.h"
 
 #include <clocale>

@@ -6,7 +6,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
-#include "shell/pollCycle.h"
+#include "poll/pollCycle.h"
 #include "usage/failures.h"
 #include "usage/iinet.h"
 

@@ -45,12 +45,11 @@ std::string formatThousands(std::int64_t value) {
 
 std::string groupDigits(const std::string& digits) {
     const std::lconv* lc = std::localeconv();
-    std::string separator = lc->thousands_sep != nullptr ? lc->thousands_sep : "";
-    std::string grouping = lc->grouping != nullptr ? lc->grouping : "";
-    if (separator.empty() || grouping.empty()) {
-        separator = ",";
-        grouping = "\3";
-    }
+    // A locale without a separator or a grouping groups by threes with ",".
+    const bool grouped = lc->thousands_sep != nullptr && *lc->thousands_sep != '\0' &&
+                         lc->grouping != nullptr && *lc->grouping != '\0';
+    const std::string separator = grouped ? lc->thousands_sep : ",";
+    const std::string grouping = grouped ? lc->grouping : "\3";
     const std::size_t start = !digits.empty() && digits[0] == '-' ? 1 : 0;
     // Cut groups from the right; each grouping byte is one group's size, the last one repeats
     // and CHAR_MAX ends the grouping.

@@ -1,5 +1,7 @@
 #include "Strings.h"
 
+#include "Error.h"
+
 #include <charconv>
 #include <limits>
 #include <type_traits>
@@ -63,6 +65,40 @@ std::string asciiLowerCase(std::string_view text) {
     for (char& c : out)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+std::string asciiUpperCase(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+std::string replaceAll(std::string_view s, std::string_view old, std::string_view replacement) {
+    if (old.empty() || old.size() > s.size())
+        return std::string(s);
+    std::size_t count = 0;
+    for (std::size_t at = s.find(old); at != std::string_view::npos;
+         at = s.find(old, at + old.size()))
+        ++count;
+    if (count == 0)
+        return std::string(s);
+    // The length check comes before any allocation, and is phrased so that it cannot overflow.
+    const std::size_t kept = s.size() - count * old.size();
+    if (kept > MaxReplacedLength ||
+        (!replacement.empty() && (MaxReplacedLength - kept) / count < replacement.size()))
+        throw Error("Out of memory");
+    std::string out;
+    out.reserve(kept + count * replacement.size());
+    std::size_t from = 0;
+    for (std::size_t at = s.find(old); at != std::string_view::npos; at = s.find(old, from)) {
+        out.append(s, from, at - from);
+        out.append(replacement);
+        from = at + old.size();
+    }
+    out.append(s, from);
     return out;
 }
 

@@ -1,6 +1,7 @@
-// Byte-string helpers: strict decimal integers, trimming, ASCII case.
+// Byte-string helpers: strict decimal integers, trimming, ASCII case, replacement.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -16,5 +17,14 @@ bool tryStrToInt64(std::string_view text, std::int64_t& value);
 std::string Trim(std::string_view text);
 
 std::string asciiLowerCase(std::string_view text);
+std::string asciiUpperCase(std::string_view text);
+
+// The longest result replaceAll builds.
+inline constexpr std::size_t MaxReplacedLength = 2147467247;
+
+// Every occurrence of old in s replaced by replacement, left to right without overlap; replaced
+// text is not searched again. An empty old leaves s unchanged. Raises Error "Out of memory" when
+// the result would be longer than MaxReplacedLength.
+std::string replaceAll(std::string_view s, std::string_view old, std::string_view replacement);
 
 } // namespace vantle::runtime

@@ -2,8 +2,8 @@
 
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
-#include "platform/durableFile.h"
 #include "platform/fileRemoval.h"
+#include "platform/replacementFile.h"
 #include "platform/userFolders.h"
 
 #include <cerrno>
@@ -279,7 +279,7 @@ void WriteFileText(std::string_view text, const std::string& path) {
         throw streamError("Cannot write file", path, e.code().value());
     }
     try {
-        file->commit(false);
+        file->commit(platform::Flush::none);
     } catch (const std::system_error& e) {
         throw streamError("Cannot create file", path, e.code().value());
     }

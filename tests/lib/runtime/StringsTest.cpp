@@ -1,8 +1,14 @@
 #include "lib/runtime/Strings.h"
 
+#include "lib/runtime/Error.h"
+
 #include <gtest/gtest.h>
 
+#include <string>
+
 using namespace vantle::runtime;
+using namespace std::string_literals;
+using vantle::Error;
 
 TEST(Strings, ParsesOnlyStrictDecimalIntegers) {
     struct Case {
@@ -58,4 +64,47 @@ TEST(Strings, TrimRemovesBlanksAndControlsAtBothEnds) {
     EXPECT_EQ(Trim("   "), "");
     EXPECT_EQ(Trim(""), "");
     EXPECT_EQ(Trim("\xC3\xA9"), "\xC3\xA9"); // bytes above 0x7F are text
+}
+
+TEST(Strings, ReplaceAllLeftToRightWithoutOverlap) {
+    struct Case {
+        std::string s;
+        std::string old;
+        std::string replacement;
+        std::string result;
+    };
+    const Case cases[] = {
+        {"a\\b\\\\c\\", "\\", "\\\\", "a\\\\b\\\\\\\\c\\\\"},
+        {"it's", "'", "\\'", "it\\'s"},
+        {"aaa", "a", "aa", "aaaaaa"}, // the replacement holds the search text
+        {"aaaa", "aa", "b", "bb"},
+        {"aaa", "aa", "b", "ba"},
+        {"aabb", "ab", "", "ab"}, // the joined remainder is not searched again
+        {"abcabc", "abc", "", ""},
+        {"aAa", "a", "x", "xAx"}, // case-sensitive
+        {"x", "x", "yz", "yz"},
+        {"", "a", "b", ""},
+        {"abc", "", "x", "abc"},
+        {"ab", "abc", "x", "ab"},
+        {"abc", "d", "x", "abc"},
+        {"a\0b\0"s, "\0"s, "0", "a0b0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("\"" + c.old + "\" by \"" + c.replacement + "\" in \"" + c.s + "\"");
+        EXPECT_EQ(replaceAll(c.s, c.old, c.replacement), c.result);
+    }
+}
+
+TEST(Strings, ReplaceAllRefusesAnOverlongResult) {
+    // 1,000,000 replacements of 2148 bytes each pass the limit; refused before allocating.
+    const std::string s(1000000, 'a');
+    const std::string replacement(2148, 'b');
+    try {
+        replaceAll(s, "a", replacement);
+        FAIL() << "no failure";
+    } catch (const Error& e) {
+        EXPECT_STREQ(e.what(), "Out of memory");
+    }
+    // Removing text never passes the limit.
+    EXPECT_EQ(replaceAll(s, "a", ""), "");
 }

@@ -24,15 +24,6 @@ using testing::UnorderedElementsAre;
 
 namespace {
 
-std::string errorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Error& e) {
-        return e.what();
-    }
-    return "(no error)";
-}
-
 // Runs with the current folder changed for the scope.
 struct ScopedCurrentFolder {
     explicit ScopedCurrentFolder(const std::string& folder)
@@ -52,7 +43,8 @@ TEST(FileModifiedTime, ReadsFilesAndFoldersAndNamesAMissingPath) {
     EXPECT_GT(FileModifiedTime(file), 45000.0);
     EXPECT_GT(FileModifiedTime(dir.path()), 45000.0);
     const std::string missing = dir.path() + "No Such/file.txt";
-    EXPECT_EQ(errorOf([&] { FileModifiedTime(missing); }), "Failed to locate file: " + missing);
+    EXPECT_EQ(test::raisedMessage([&] { FileModifiedTime(missing); }),
+              "Failed to locate file: " + missing);
 }
 
 TEST(FileModifiedTime, WrittenTimesReadBackInTwoSecondSteps) {
@@ -85,12 +77,13 @@ TEST(FileModifiedTime, TimesThePackedFormatCannotHoldReadAsZero) {
 
 TEST(SetFileModifiedTime, FailsWithTheSystemsMessage) {
     test::TempDir dir;
-    EXPECT_EQ(errorOf([&] { SetFileModifiedTime(dir.path() + "missing", 36526.0); }),
+    EXPECT_EQ(test::raisedMessage([&] { SetFileModifiedTime(dir.path() + "missing", 36526.0); }),
               "No such file or directory");
-    EXPECT_EQ(errorOf([&] { SetFileModifiedTime(dir.path(), 36526.0); }), "Is a directory");
+    EXPECT_EQ(test::raisedMessage([&] { SetFileModifiedTime(dir.path(), 36526.0); }),
+              "Is a directory");
     const std::string file = dir.file("f");
     test::writeFile(file, "");
-    EXPECT_THAT(errorOf([&] { SetFileModifiedTime(file, 1000.0); }),
+    EXPECT_THAT(test::raisedMessage([&] { SetFileModifiedTime(file, 1000.0); }),
                 StartsWith("Invalid argument"));
 }
 
@@ -105,9 +98,9 @@ TEST(ReadFileText, ReturnsTheBytesUnchanged) {
 TEST(ReadFileText, FailuresNameTheFileAndTheReason) {
     test::TempDir dir;
     const std::string missing = dir.path() + "missing.txt";
-    EXPECT_EQ(errorOf([&] { ReadFileText(missing); }),
+    EXPECT_EQ(test::raisedMessage([&] { ReadFileText(missing); }),
               "Cannot open file \"" + missing + "\". No such file or directory");
-    EXPECT_EQ(errorOf([&] { ReadFileText(dir.path()); }),
+    EXPECT_EQ(test::raisedMessage([&] { ReadFileText(dir.path()); }),
               "Cannot read file \"" + dir.path() + "\". Is a directory");
 }
 
@@ -127,7 +120,7 @@ TEST(WriteFileText, FailsWhenTheFileCannotBeCreated) {
     const std::string blocker = dir.file("blocker");
     test::writeFile(blocker, "a file where a folder should be");
     const std::string file = blocker + "/x.txt";
-    EXPECT_THAT(errorOf([&] { WriteFileText("x", file); }),
+    EXPECT_THAT(test::raisedMessage([&] { WriteFileText("x", file); }),
                 StartsWith("Cannot create file \"" + file + "\". "));
 }
 
@@ -246,7 +239,7 @@ TEST(ListFiles, MasksSelectNamesIgnoringCase) {
 
 TEST(ListFiles, AMissingFolderIsAnError) {
     test::TempDir dir;
-    EXPECT_THAT(errorOf([&] { ListFiles(dir.path() + "gone/*.png"); }),
+    EXPECT_THAT(test::raisedMessage([&] { ListFiles(dir.path() + "gone/*.png"); }),
                 "No such file or directory: " + dir.path() + "gone/");
 }
 
@@ -306,7 +299,7 @@ TEST(ProgramBuildTime, OtherFilesGiveTheirModificationTime) {
         SetFileModifiedTime(text, 40000.5);
         EXPECT_EQ(ProgramBuildTime(text), 40000.5);
     }
-    EXPECT_EQ(errorOf([&] { ProgramBuildTime(dir.path() + "none.exe"); }),
+    EXPECT_EQ(test::raisedMessage([&] { ProgramBuildTime(dir.path() + "none.exe"); }),
               "Cannot open file \"" + dir.path() + "none.exe\". No such file or directory");
 }
 
@@ -333,10 +326,12 @@ TEST(SpecialFolderPath, CreatesTheFolderWhenAsked) {
 }
 
 TEST(SpecialFolderPath, OtherKindsFailClearly) {
-    EXPECT_EQ(errorOf([] { SpecialFolderPath(TCSIDL::COOKIES, {}); }),
+    EXPECT_EQ(test::raisedMessage([] { SpecialFolderPath(TCSIDL::COOKIES, {}); }),
               "The special folder COOKIES has no equivalent on this system");
-    EXPECT_EQ(errorOf([] { SpecialFolderPath(static_cast<TCSIDL>(57), {}); }), "unsupported csidl");
-    EXPECT_EQ(errorOf([] { SpecialFolderPath(static_cast<TCSIDL>(-1), {}); }), "unsupported csidl");
+    EXPECT_EQ(test::raisedMessage([] { SpecialFolderPath(static_cast<TCSIDL>(57), {}); }),
+              "unsupported csidl");
+    EXPECT_EQ(test::raisedMessage([] { SpecialFolderPath(static_cast<TCSIDL>(-1), {}); }),
+              "unsupported csidl");
 }
 
 TEST(SpecialFolderPath, KindsAndFlagsCarryTheirCsidlValues) {

@@ -2,8 +2,8 @@
 // to the one registered handler, with a bug report of call stack, threads and system data.
 #pragma once
 
-#include "shell/crashReport.h"
-#include "shell/signalDump.h"
+#include "crash/crashReport.h"
+#include "crash/signalDump.h"
 
 #include <exception>
 #include <functional>

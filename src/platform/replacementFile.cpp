@@ -1,4 +1,4 @@
-#include "durableFile.h"
+#include "replacementFile.h"
 
 #include <atomic>
 #include <cerrno>
@@ -67,7 +67,8 @@ void TreplacementFile::write(std::string_view bytes) {
     }
 }
 
-void TreplacementFile::commit(bool toDisk) {
+void TreplacementFile::commit(Flush flush) {
+    const bool toDisk = flush == Flush::toDisk;
     if (toDisk && ::fsync(fd_) != 0)
         fail("cannot flush", temporary_, errno);
     if (::close(std::exchange(fd_, -1)) != 0)
@@ -88,7 +89,7 @@ void TreplacementFile::commit(bool toDisk) {
 void replaceFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
     TreplacementFile file(path, mode);
     file.write(bytes);
-    file.commit(true);
+    file.commit(Flush::toDisk);
 }
 
 } // namespace vantle::platform

@@ -1,6 +1,6 @@
 #include "crashEngine.h"
 
-#include "shell/throwSites.h"
+#include "crash/throwSites.h"
 
 #include <boost/core/demangle.hpp>
 #include <boost/stacktrace/safe_dump_to.hpp>

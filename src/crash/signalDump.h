@@ -2,7 +2,7 @@
 // a dump file made ready beforehand; a later start of the same program reads it back.
 #pragma once
 
-#include "shell/crashReport.h"
+#include "crash/crashReport.h"
 
 #include <string>
 #include <vector>

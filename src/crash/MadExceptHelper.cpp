@@ -1,9 +1,9 @@
 #include "MadExceptHelper.h"
 
-#include "config/configuration.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
+#include "lib/utils/programFolders.h"
 #include "platform/privateFolder.h"
 
 #include <cerrno>

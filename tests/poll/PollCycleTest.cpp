@@ -1,8 +1,9 @@
 // One poll cycle against vantle-sim on loopback, writing real files in temporary folders.
-#include "shell/pollCycle.h"
+#include "poll/pollCycle.h"
 
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
+#include "support/RunningServer.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "usage/iinet.h"
@@ -14,7 +15,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <thread>
 
 using namespace vantle;
 using testing::ElementsAre;
@@ -100,14 +100,13 @@ TEST_F(PollCycleTest, WithoutTheCurrentTypeOnlyTheUpdateTimeIsStored) {
                              "</expected_traffic_types></volume_usage></ii_feed>",
                              "text/xml");
     });
-    const int port = server.bind_to_any_port("127.0.0.1");
-    std::thread serving([&server] { server.listen_after_bind(); });
-    useEndpoint("http://127.0.0.1:" + std::to_string(port) +
-                "/usage?username=%USERNAME%&password=%PASSWORD%");
     test::DebugCapture debug;
-    const bool done = runPollCycle(c);
-    server.stop();
-    serving.join();
+    bool done = false;
+    {
+        test::RunningServer running(server);
+        useEndpoint(running.url("/usage?username=%USERNAME%&password=%PASSWORD%"));
+        done = runPollCycle(c);
+    }
     EXPECT_FALSE(done);
     EXPECT_THAT(debug.lines(), ElementsAre("Failed to find current traffic data"));
     for (const std::string& file : outputs())

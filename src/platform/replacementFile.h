@@ -8,6 +8,10 @@
 
 namespace vantle::platform {
 
+// What commit does beyond the rename: toDisk flushes the bytes and then the rename to disk, so
+// they outlast a power loss; with none a reader still never sees a part.
+enum class Flush { none, toDisk };
+
 // A new file beside path under a name of this writer's own, renamed over path by commit once
 // whole; dropped before that, it is removed and path stays as it was. Every failure raises
 // std::system_error with the system's code, naming the step and the file.
@@ -20,9 +24,7 @@ public:
     TreplacementFile& operator=(const TreplacementFile&) = delete;
 
     void write(std::string_view bytes);
-    // With toDisk the bytes and then the rename are flushed to disk, so they outlast a power
-    // loss; without it a reader still never sees a part.
-    void commit(bool toDisk);
+    void commit(Flush flush);
 
 private:
     void discard();

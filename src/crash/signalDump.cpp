@@ -669,7 +669,10 @@ bool prepareDump(const std::string& folder) {
         // A new file of its own: never through a link planted under the name, and never over
         // the dump of an earlier process that had the same id, which is still to be reported.
         for (int number = 1; fd < 0 && number <= 100; ++number) {
-            path = stem + (number == 1 ? "" : "-" + std::to_string(number)) + ".dump";
+            path = stem;
+            if (number > 1)
+                path.append("-").append(std::to_string(number));
+            path += ".dump";
             fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (fd < 0 && errno != EEXIST)
                 break;

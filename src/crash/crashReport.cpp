@@ -1,7 +1,7 @@
 #include "crashReport.h"
 
 #include "lib/runtime/Numbers.h"
-#include "lib/utils/FileUtils.h"
+#include "lib/utils/programVersion.h"
 #include "platform/programFile.h"
 
 #include <boost/core/demangle.hpp>
@@ -96,8 +96,7 @@ const TprogramInfo& runningProgram() {
         TprogramInfo result;
         try {
             result.path = platform::programPath();
-            result.version =
-                runtime::formatDateTime("yyyymmdd.hhnnss", ProgramBuildTime(result.path));
+            result.version = programVersionText(result.path);
         } catch (const std::exception&) {
             // The report then goes without them.
         }

@@ -1,8 +1,8 @@
 // The crash-reporting engine: failures of every kind in real child processes, the reports they
 // leave, and the engine's own handling when no handler takes a failure.
+#include "crash/MadExceptHelper.h"
+#include "crash/crashEngine.h"
 #include "lib/runtime/Error.h"
-#include "shell/MadExceptHelper.h"
-#include "shell/crashEngine.h"
 #include "support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -30,6 +30,9 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
+
+// Where the build carries debugging data, a frame names its source line after the function.
+const std::string SourceLine = VANTLE_DEBUG_INFO ? " at " : "";
 
 struct Outcome {
     int exitStatus = -1; // -1 when ended by a signal
@@ -107,6 +110,8 @@ void overflowAGuardedThread() {
 }
 [[gnu::noinline]] void failWithBusError() {
     std::raise(SIGBUS);
+    // Keeps an optimised build from turning the call into a jump: this function keeps its frame.
+    asm volatile("");
 }
 [[gnu::noinline]] void failWithDivision() {
     // Both read at run time: the compiler turns a division of a constant 1 into comparisons.
@@ -175,7 +180,7 @@ TEST(VantlectlCrashTest, AFailureLeavingAThreadIsReportedAtOnce) {
         EXPECT_THAT(report,
                     HasSubstr("failure message   : crash test: a failure thrown on purpose\n"));
         EXPECT_THAT(report, HasSubstr("\"crash-test\", where the failure was thrown:\n  #0 "));
-        EXPECT_THAT(report, testing::ContainsRegex("#0 .*crashTestThrow\\(\\) at "));
+        EXPECT_THAT(report, testing::ContainsRegex("#0 .*crashTestThrow\\(\\)" + SourceLine));
         EXPECT_THAT(report, HasSubstr("  \"vantlectl\"\n"));
         EXPECT_THAT(report, HasSubstr("  \"crash-test\"  (failing)\n"));
 
@@ -209,7 +214,7 @@ TEST(VantlectlCrashTest, ASegmentationFaultIsReportedAtTheNextStart) {
                                                "0x[0-9a-f]+ in module 'vantlectl' \\(SIGSEGV\\)\\. "
                                                "Write of address 0x0\n"));
     EXPECT_THAT(report, HasSubstr("\"vantlectl\", where the signal arrived:\n"));
-    EXPECT_THAT(report, testing::ContainsRegex("#0 .*crashTestAccessViolation\\(\\) at "));
+    EXPECT_THAT(report, testing::ContainsRegex("#0 .*crashTestAccessViolation\\(\\)" + SourceLine));
     EXPECT_THAT(report, HasSubstr("  \"vantlectl\"  (failing)\n"));
     EXPECT_FALSE(fs::exists(dumps[0]));
 

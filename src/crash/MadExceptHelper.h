@@ -2,8 +2,8 @@
 // crash-report files, named by the time they are saved and kept for 28 days.
 #pragma once
 
+#include "crash/crashEngine.h"
 #include "lib/runtime/DateTime.h"
-#include "shell/crashEngine.h"
 
 #include <exception>
 #include <functional>

@@ -1,6 +1,6 @@
 // The program's crash-report layer: report files and their names, the clean-up of old ones, and
 // what each handler does with a failure.
-#include "shell/MadExceptHelper.h"
+#include "crash/MadExceptHelper.h"
 
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
@@ -227,7 +227,8 @@ TEST_F(MadExcept, SilentHandlerSavesAFailureLeavingAGuardedThreadAndShowsNothing
     EXPECT_THAT(report, HasSubstr("failure class     : vantle::Error\n"));
     EXPECT_THAT(report, HasSubstr("failure message   : the worker failed\n"));
     EXPECT_THAT(report, HasSubstr("\"guarded-worker\", where the failure was thrown:\n"));
-    EXPECT_THAT(report, testing::ContainsRegex("#0 .*throwFromWorker\\(\\) at .*Test\\.cpp:"));
+    EXPECT_THAT(report, testing::ContainsRegex(std::string("#0 .*throwFromWorker\\(\\)") +
+                                               (VANTLE_DEBUG_INFO ? " at .*Test\\.cpp:" : "")));
     EXPECT_THAT(report, HasSubstr("  \"crash_tests\"\n"));
     EXPECT_THAT(report, HasSubstr("  \"guarded-worker\"  (failing)\n"));
     EXPECT_THAT(report, testing::ContainsRegex("program +: /.*crash_tests\n"));
