@@ -5,6 +5,7 @@
 #include "config/configuration.h"
 #include "config/statusPageArchive.h"
 #include "lib/runtime/DateTime.h"
+#include "outputs/alerts.h"
 #include "platform/instanceRegistry.h"
 #include "poll/pollCycle.h"
 #include "shell/main_form.h"
@@ -13,6 +14,7 @@
 #include "ui/sysTray.h"
 #include "usage/failures.h"
 #include "usage/iinet.h"
+#include "usage/lastFailure.h"
 #include "usage/providers.h"
 
 #include <QApplication>
@@ -202,15 +204,21 @@ protected:
         return files;
     }
 
-    // The files added, removed or changed since before.
+    // The files added, removed or changed since before, but for the records of the attempt
+    // itself (its failure, what to tell the user).
     static std::vector<std::string> changed(const Files& before, const Files& after) {
         std::vector<std::string> names;
+        const auto record = [](const std::string& name) {
+            const std::string file = fs::path(name).filename().string();
+            return file == LastFailureName || file == AlertStateName;
+        };
         for (const auto& [name, bytes] : before)
             if (!after.contains(name) || after.at(name) != bytes)
                 names.push_back(name);
         for (const auto& [name, bytes] : after)
             if (!before.contains(name))
                 names.push_back(name);
+        std::erase_if(names, record);
         return names;
     }
 

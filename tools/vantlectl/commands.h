@@ -34,6 +34,11 @@ int pollCommand(const Arguments& arguments);
 // checked and verified as the configuration dialog does, then saved.
 int configureCommand(const Arguments& arguments);
 
+// status [--json | --waybar]: the stored usage with its pace, the update time and the last
+// failure, as text, strict JSON or a status bar's object; 3 when a type is at or over the
+// highest notification threshold, else 0.
+int statusCommand(const Arguments& arguments);
+
 // unzip ARCHIVE [DIR] | unzip --list ARCHIVE: the members' names, or each member extracted into
 // DIR (default the current folder) with its result.
 int unzipCommand(const Arguments& arguments);
