@@ -20,7 +20,8 @@ std::unique_ptr<Tconfiguration> programConfiguration();
 // usage [FILE]: the stored usage documents (or FILE) as read into the usage model.
 int usageCommand(const Arguments& arguments);
 
-// config: the settings file's account (never the password) and the start-at-login state.
+// config [--notify yes|no] [--thresholds LIST]: the settings file's account (never the
+// password), the start-at-login state and the notifications, after setting the latter.
 int configCommand(const Arguments& arguments);
 
 // render [--usage FILE] [--out DIR]: the output step of a poll cycle into the configuration's

@@ -22,7 +22,9 @@ struct Command {
 const Command commands[] = {
     {"usage", "usage [FILE]   print the stored usage document (or FILE) as the program reads it",
      vantle::ctl::usageCommand},
-    {"config", "config         print the stored account settings and the start-at-login state",
+    {"config",
+     "config [--notify yes|no] [--thresholds 80,90,100]   print the stored account settings, the "
+     "start-at-login state and the notifications; the options set the notifications",
      vantle::ctl::configCommand},
     {"status",
      "status [--json | --waybar]   print the usage, its pace and the last failure (exit status 3 "

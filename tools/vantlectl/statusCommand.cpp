@@ -100,7 +100,7 @@ std::string isoTime(TDateTime local) {
 }
 
 struct Tstatus {
-    std::string account;
+    std::string account;   // user@domain; empty without settings
     TDateTime updated = 0; // 0: never
     std::optional<TlastFailure> failure;
     std::unique_ptr<Tiinet> usage;
@@ -161,7 +161,7 @@ Tstatus readStatus() {
 }
 
 void printText(const Tstatus& s) {
-    std::printf("account: %s\n", s.account.c_str());
+    std::printf("account: %s\n", s.account.empty() ? "none" : s.account.c_str());
     if (s.hasUpdate())
         std::printf("updated: %s (%s ago)\n", isoTime(s.updated).c_str(),
                     durationText(static_cast<std::uint32_t>(s.ageMinutes())).c_str());
@@ -184,7 +184,7 @@ void printText(const Tstatus& s) {
 }
 
 void printJson(const Tstatus& s) {
-    std::string out = "{\"account\":" + jsonString(s.account);
+    std::string out = "{\"account\":" + (s.account.empty() ? "null" : jsonString(s.account));
     out += ",\"updated\":" + (s.hasUpdate() ? jsonString(isoTime(s.updated)) : "null");
     out += ",\"age_minutes\":" + (s.hasUpdate() ? std::to_string(s.ageMinutes()) : "null");
     out += ",\"last_error\":" +
