@@ -14,12 +14,20 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 
 namespace vantle {
 namespace {
 
 constexpr std::uintmax_t MaxStateBytes = 64 * 1024;
+
+// The poll worker notes while the main thread takes messages or the dialog saves the account:
+// each read, change and write of the state happens whole.
+std::mutex& stateLock() {
+    static std::mutex lock;
+    return lock;
+}
 
 std::string fileOf(const Tconfiguration& configuration) {
     return configuration.dataFolder + AlertStateName;
@@ -206,6 +214,7 @@ bool isRefusedLogin(std::string_view providerText) {
 
 void noteOutcome(const Tconfiguration& configuration, const Tiinet* usage,
                  const std::exception_ptr& failure, TDateTime now) {
+    const std::lock_guard<std::mutex> held(stateLock());
     try {
         TalertState state = TalertState::read(configuration);
         const std::size_t before = state.pending.size();
@@ -253,6 +262,7 @@ void noteOutcome(const Tconfiguration& configuration, const Tiinet* usage,
 }
 
 std::vector<Talert> takeAlerts(const Tconfiguration& configuration) {
+    const std::lock_guard<std::mutex> held(stateLock());
     TalertState state = TalertState::read(configuration);
     if (state.pending.empty())
         return {};
@@ -273,6 +283,7 @@ bool pollHeldBack(const Tconfiguration& configuration, TDateTime now) {
 }
 
 void accountSaved(const Tconfiguration& configuration) {
+    const std::lock_guard<std::mutex> held(stateLock());
     TalertState state = TalertState::read(configuration);
     state.refusals = 0;
     state.refusalTold = false;
