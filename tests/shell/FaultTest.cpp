@@ -718,7 +718,7 @@ TEST_F(DiskFaultTest, AReadOnlyOrFullDataFolderAtStartLeavesTheProgramRunning) {
 }
 
 // "-quit" and "-dumpversion" where no display is: both do their work without one.
-TEST_F(FaultTest, QuitAndDumpVersionNeedNoDisplay) {
+TEST_F(FaultTest, QuitDumpVersionHelpAndVersionNeedNoDisplay) {
     setUpAccount();
     test::SimProcess program(VANTLE_PROGRAM, {});
     ASSERT_TRUE(eventually([&] { return registered(); })) << program.errors();
@@ -729,6 +729,17 @@ TEST_F(FaultTest, QuitAndDumpVersionNeedNoDisplay) {
     test::SimProcess dump(VANTLE_PROGRAM, {"-dumpversion", version});
     EXPECT_EQ(dump.wait(10s), 0) << dump.errors();
     EXPECT_THAT(test::readFile(version), testing::MatchesRegex("[0-9]{8}\\.[0-9]{6}"));
+    // --help and --version answer and end, beside the running instance, which stays.
+    const test::CommandRun help = test::runCommand(std::string(VANTLE_PROGRAM) + " --help");
+    EXPECT_EQ(help.status, 0) << help.output;
+    EXPECT_THAT(help.output, testing::StartsWith("Usage: vantle [OPTION]\n"));
+    EXPECT_THAT(help.output, HasSubstr("--version"));
+    const test::CommandRun shown = test::runCommand(std::string(VANTLE_PROGRAM) + " --version");
+    EXPECT_EQ(shown.status, 0) << shown.output;
+    EXPECT_THAT(
+        shown.output,
+        testing::MatchesRegex("vantle [0-9]+\\.[0-9]+\\.[0-9]+ \\(build [0-9]{8}\\.[0-9]{6}\\)\n"));
+    EXPECT_TRUE(registered());
     quit(program);
     EXPECT_FALSE(registered());
     EXPECT_THAT(crashReports(), testing::IsEmpty());
