@@ -52,8 +52,11 @@ std::optional<std::vector<int>> TnotifySettings::parseThresholds(std::string_vie
 
 std::string TnotifySettings::thresholdsText(const std::vector<int>& thresholds) {
     std::string text;
-    for (const int t : thresholds)
-        text += (text.empty() ? "" : ",") + std::to_string(t);
+    for (const int t : thresholds) {
+        if (!text.empty())
+            text += ',';
+        text += std::to_string(t);
+    }
     return text;
 }
 

@@ -94,9 +94,9 @@ std::string isoTime(TDateTime local) {
     char text[40];
     if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &fields) == 0)
         return "";
-    std::string iso = text;
-    iso.insert(iso.size() - 2, ":");
-    return iso;
+    // The offset as +hh:mm.
+    const std::string iso = text;
+    return iso.substr(0, iso.size() - 2) + ':' + iso.substr(iso.size() - 2);
 }
 
 struct Tstatus {
