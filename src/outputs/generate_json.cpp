@@ -56,8 +56,8 @@ std::string resetPercent(std::int32_t daysSoFar, std::int32_t daysRemaining) {
                                  100);
 }
 
-// After the specified members, so that their readers keep working: the pace figures (whole
-// numbers; the day the quota runs out as yyyy-mm-dd, empty when it lasts) and their words.
+// After the document's original members, so that their readers keep working: the pace figures
+// (whole numbers; the day the quota runs out as yyyy-mm-dd, empty when it lasts) and their words.
 void addPaceMembers(std::string& out, const Ttraffic& record, const TquotaPeriod& period,
                     TDateTime now) {
     const std::optional<Tpace> pace = paceOf(record, period, now);

@@ -85,7 +85,7 @@ TEST_F(GenerateJsonTest, FullDocumentWithAnEscapedProviderError) {
               "{\"name\":\"Peak\",\"img\":\"" +
                   img("peak") +
                   "\",\"used\":\"11,250 MB\",\"unused\":\"13,750 MB\",\"quota\":\"25,000 MB\","
-                  // The pace after the specified members: 18 days and 10 hours of 30 gone.
+                  // The pace after the original members: 18 days and 10 hours of 30 gone.
                   "\"used_percent\":\"45\",\"elapsed_percent\":\"61\",\"projected_mb\":\"18326\","
                   "\"runs_out\":\"\",\"per_day_mb\":\"1187\","
                   "\"pace\":\"45 % used, 61 % of the month gone: on track\","
