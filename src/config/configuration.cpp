@@ -158,6 +158,7 @@ void Tconfiguration::load() {
     domain.clear();
     password.clear();
     providers.clear();
+    notifications = {};
     pollInterval_ = 30;
     std::error_code ec;
     if (!std::filesystem::exists(configFile, ec))
@@ -169,6 +170,7 @@ void Tconfiguration::load() {
         for (auto& [accountDomain, endpoint] : conf.ReadSection("providers"))
             if (!endpoint.empty())
                 providers.emplace(std::move(accountDomain), std::move(endpoint));
+        notifications = TnotifySettings::read(conf);
         try {
             // No stored password is no failure: the account is just incomplete.
             const std::string stored = conf.ReadValue("account", "password", "");
@@ -198,6 +200,7 @@ void Tconfiguration::save() {
         conf.WriteValue("account", "username", username);
         conf.WriteValue("account", "domain", domain);
         conf.WriteValue("account", "password", encodeStoredPassword(password));
+        notifications.write(conf);
         conf.release();
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
@@ -236,6 +239,7 @@ std::unique_ptr<Tconfiguration> Tconfiguration::clone() const {
     copy->domain = domain;
     copy->password = password;
     copy->providers = providers;
+    copy->notifications = notifications;
     copy->setPollInterval(pollInterval_);
     return copy;
 }

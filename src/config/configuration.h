@@ -2,6 +2,7 @@
 // interval and the time of the last successful update.
 #pragma once
 
+#include "config/notifySettings.h"
 #include "lib/runtime/DateTime.h"
 
 #include <cstdint>
@@ -49,6 +50,8 @@ public:
     // Endpoint templates that replace a provider's built-in one, by account domain: the
     // settings file's "providers" section, kept as it is by save.
     std::map<std::string, std::string> providers;
+    // What the user wants to be told of; load reads it, save writes it.
+    TnotifySettings notifications;
 
     const std::string trayIconFile;
     const std::string trayIconsFile; // the notification area's icon at every size

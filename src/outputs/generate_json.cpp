@@ -7,11 +7,15 @@
 #include "lib/runtime/Numbers.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
+#include "outputs/paceText.h"
 #include "outputs/pieFiles.h"
 #include "outputs/textHelpers.h"
 #include "usage/iinet.h"
+#include "usage/pace.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 namespace vantle {
@@ -52,6 +56,25 @@ std::string resetPercent(std::int32_t daysSoFar, std::int32_t daysRemaining) {
                                  100);
 }
 
+// After the document's original members, so that their readers keep working: the pace figures
+// (whole numbers; the day the quota runs out as yyyy-mm-dd, empty when it lasts) and their words.
+void addPaceMembers(std::string& out, const Ttraffic& record, const TquotaPeriod& period,
+                    TDateTime now) {
+    const std::optional<Tpace> pace = paceOf(record, period, now);
+    if (!pace)
+        return;
+    out += ',';
+    addMember(out, "used_percent", runtime::formatFixed0(pace->usedPercent));
+    addMember(out, "elapsed_percent", runtime::formatFixed0(pace->elapsedPercent));
+    addMember(out, "projected_mb", runtime::formatFixed0(std::min(pace->projectedMB, 9.0e15)));
+    addMember(out, "runs_out",
+              pace->runsOut ? runtime::formatDateTime("yyyy-mm-dd", *pace->runsOut) : "");
+    addMember(out, "per_day_mb", runtime::formatFixed0(pace->perDayMB));
+    addMember(out, "pace", jsonEscape(paceWords(*pace)));
+    addMember(out, "projection", jsonEscape(projectionWords(*pace)));
+    addMember(out, "per_day", jsonEscape(perDayWords(*pace)), true);
+}
+
 } // namespace
 
 void generateJson(const Tconfiguration& configuration, const Tiinet& usage) {
@@ -82,6 +105,8 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
     addMember(out, "freezone", freezone);
     out += "\"traffic\":[";
     bool first = true;
+    const TDateTime now = runtime::now();
+    const TquotaPeriod period = quotaPeriod(usage.daysSoFar, usage.daysRemaining, now);
     const std::vector<std::string> types = usage.trafficTypes();
     for (std::size_t i = 0; i < types.size(); ++i) {
         const Ttraffic record = usage.findTraffic(types[i]);
@@ -99,6 +124,7 @@ std::string statusDocument(const Tconfiguration& configuration, const Tiinet& us
         addMember(out, "used", jsonEscape(formatMB(low32(record.usedMB))) + " MB");
         addMember(out, "unused", jsonEscape(formatMB(unused)) + " MB");
         addMember(out, "quota", jsonEscape(formatMB(low32(record.quotaMB))) + " MB", true);
+        addPaceMembers(out, record, period, now);
         out += '}';
     }
     out += "]}";

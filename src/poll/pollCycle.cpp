@@ -3,6 +3,7 @@
 #include "config/configuration.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
+#include "outputs/alerts.h"
 #include "outputs/generate_json.h"
 #include "outputs/generate_pies.h"
 #include "outputs/generate_tray.h"
@@ -27,9 +28,11 @@ bool runPollCycle(Tconfiguration& configuration, std::exception_ptr* failure,
         generateTray(configuration, usage);
         generatePies(configuration, usage);
         generateJson(configuration, usage);
+        noteOutcome(configuration, &usage, nullptr, runtime::now());
         return true;
     } catch (const std::exception& e) {
         runtime::outputDebugString(e.what());
+        noteOutcome(configuration, nullptr, std::current_exception(), runtime::now());
         if (failure != nullptr)
             *failure = std::current_exception();
         return false;

@@ -12,9 +12,11 @@
 #include "lib/runtime/Error.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
+#include "outputs/alerts.h"
 #include "poll/pollCycle.h"
 #include "ui/VCLutils.h"
 #include "ui/about_form.h"
+#include "ui/alertPresenter.h"
 #include "ui/config_form.h"
 #include "ui/desktopNotifier.h"
 #include "ui/status_form.h"
@@ -114,6 +116,9 @@ void TmainFrm::startUp() {
     noTray_ =
         std::make_unique<TnoTrayFallback>(*tray_, *status_, *notifier_, [this] { Open1Click(); });
     noTray_->start();
+    alerts_ = std::make_unique<TalertPresenter>(*configuration_, *notifier_, *tray_,
+                                                [this] { Configure1Click(); });
+    alerts_->showPending();
     pollTimerTag = configuration_->pollInterval() * 60 * 1000;
     pollTimer.setInterval(FirstPollDelayMs);
     pollTimer.start();
@@ -170,10 +175,15 @@ void TmainFrm::pollTimerTimer() {
         // A restarted program does not poll again right away; without a status document
         // there is nothing to show, so it always polls.
         const bool recent = std::filesystem::exists(configuration_->statusFile, ec) && minutes < 20;
+        // A refused login is not sent again and again: the provider would lock the account.
+        const bool heldBack = pollHeldBack(*configuration_, now);
         const bool running = std::any_of(workers_.begin(), workers_.end(), [](const auto& w) {
             return w != nullptr && !w->isFinished();
         });
-        if (!recent && running) {
+        if (heldBack) {
+            runtime::outputDebugString("The login was refused; polls are held back until the "
+                                       "account is saved again");
+        } else if (!recent && running) {
             // A cycle still waiting for the provider would only be joined by a second one.
             runtime::outputDebugString("The previous poll is still running; this one is skipped");
         } else if (!recent) {
@@ -255,8 +265,14 @@ void TmainFrm::Configure1Click() {
     if (configuration_ == nullptr)
         return;
     const std::string account = configuration_->username + "@" + configuration_->domain;
-    if (configure(*configuration_) &&
-        configuration_->username + "@" + configuration_->domain != account) {
+    const bool heldBack = pollHeldBack(*configuration_, runtime::now());
+    const bool saved = configure(*configuration_);
+    if (saved)
+        accountSaved(*configuration_);
+    if (saved && heldBack && configuration_->username + "@" + configuration_->domain == account) {
+        // The password that was refused has been replaced: try it now.
+        startPoll();
+    } else if (saved && configuration_->username + "@" + configuration_->domain != account) {
         // The figures shown belong to the account shown: the old ones go now, a poll still
         // running for the old account writes nothing, and the new account's come with a poll
         // at once.
@@ -284,6 +300,8 @@ bool TmainFrm::event(QEvent* event) {
         if (status_ != nullptr)
             status_->Reload();
         reloadTray();
+        if (alerts_ != nullptr)
+            alerts_->showPending();
         trimTimer.start();
         return true;
     }

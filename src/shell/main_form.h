@@ -19,6 +19,7 @@
 namespace vantle {
 
 class TaboutFrm;
+class TalertPresenter;
 class Tconfiguration;
 class TdesktopNotifier;
 class TnoTrayFallback;
@@ -88,6 +89,8 @@ private:
     // Where the desktop has no notification area.
     std::unique_ptr<TdesktopNotifier> notifier_;
     std::unique_ptr<TnoTrayFallback> noTray_;
+    // Thresholds, shaping, refused logins and stale figures, told after each poll.
+    std::unique_ptr<TalertPresenter> alerts_;
     QPointer<TaboutFrm> about_; // deletes itself when closed
 };
 

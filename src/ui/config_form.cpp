@@ -6,6 +6,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Strings.h"
 #include "ui/VCLutils.h"
+#include "ui/notifyGroup.h"
 #include "ui/wait_form.h"
 #include "usage/accountSetup.h"
 #include "usage/failures.h"
@@ -33,7 +34,9 @@ namespace vantle {
 namespace {
 
 constexpr int clientWidth = 361;
-constexpr int clientHeight = 133;
+// With a row for the notifications below the start-at-login box.
+constexpr int notifyTop = 84;
+constexpr int clientHeight = 133 + 22;
 
 const QString usernamePlaceholder = QStringLiteral("username");
 const QString passwordPlaceholder = QStringLiteral("password");
@@ -88,7 +91,8 @@ TconfigFrm::TconfigFrm(Tconfiguration& configuration_)
     , passwordEdit(new QLineEdit(this))
     , saveBtn(new QPushButton(QStringLiteral("Save"), this))
     , cancelBtn(new QPushButton(QStringLiteral("Cancel"), this))
-    , runOnLoginCB(new QCheckBox(QStringLiteral("Start vantle when I log in"), this)) {
+    , runOnLoginCB(new QCheckBox(QStringLiteral("Start vantle when I log in"), this))
+    , notifyGroup(new TnotifyGroup(configuration.notifications, this)) {
     setObjectName(QStringLiteral("configFrm"));
     setWindowTitle(QStringLiteral("vantle - Configuration"));
     setFont(formFont());
@@ -114,16 +118,18 @@ TconfigFrm::TconfigFrm(Tconfiguration& configuration_)
     runOnLoginCB->setObjectName(QStringLiteral("runOnLoginCB"));
     runOnLoginCB->setGeometry(88, 62, 265, 17);
     saveBtn->setObjectName(QStringLiteral("saveBtn"));
-    saveBtn->setGeometry(197, 100, 75, 25);
+    notifyGroup->move(8, notifyTop);
+    saveBtn->setGeometry(197, clientHeight - 33, 75, 25);
     saveBtn->setDefault(true);
     cancelBtn->setObjectName(QStringLiteral("cancelBtn"));
-    cancelBtn->setGeometry(278, 100, 75, 25);
+    cancelBtn->setGeometry(278, clientHeight - 33, 75, 25);
 
     setTabOrder(usernameEdit, domainEdit);
     setTabOrder(domainEdit, passwordEdit);
     setTabOrder(passwordEdit, saveBtn);
     setTabOrder(saveBtn, cancelBtn);
     setTabOrder(cancelBtn, runOnLoginCB);
+    setTabOrder(runOnLoginCB, notifyGroup->notifyCB);
 
     connect(saveBtn, &QPushButton::clicked, this, &TconfigFrm::saveBtnClick);
     connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
@@ -210,6 +216,7 @@ void TconfigFrm::saveBtnClick() {
                 return; // cancelled: back to the dialog, nothing taken over
             applyAccount(configuration, input);
             configuration.setRunAtLogin(runOnLoginCB->isChecked());
+            configuration.notifications = notifyGroup->settings();
             accept();
         } catch (const std::exception& e) {
             HideWait();

@@ -14,6 +14,7 @@ class QPushButton;
 namespace vantle {
 
 class Tconfiguration;
+class TnotifyGroup;
 struct TaccountInput;
 
 // Shows the dialog modally for the configuration and writes the settings file when it closed
@@ -59,6 +60,7 @@ private:
     QPushButton* saveBtn;
     QPushButton* cancelBtn;
     QCheckBox* runOnLoginCB;
+    TnotifyGroup* notifyGroup;
 };
 
 } // namespace vantle

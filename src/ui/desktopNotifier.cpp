@@ -16,9 +16,20 @@ TdesktopNotifier::TdesktopNotifier(QObject* parent)
 
 TdesktopNotifier::TdesktopNotifier(const QDBusConnection& connection, QObject* parent)
     : QObject(parent)
-    , connection_(connection) {}
+    , connection_(connection) {
+    connection_.connect(QString::fromLatin1(Service),
+                        QStringLiteral("/org/freedesktop/Notifications"),
+                        QString::fromLatin1(Service), QStringLiteral("ActionInvoked"), this,
+                        SLOT(serverActionInvoked(uint, QString)));
+}
 
-bool TdesktopNotifier::notify(const QString& summary, const QString& body, int timeoutMs) {
+void TdesktopNotifier::serverActionInvoked(uint id, const QString& key) {
+    if (id != 0 && id == id_)
+        emit actionInvoked(key);
+}
+
+bool TdesktopNotifier::notify(const QString& summary, const QString& body, int timeoutMs,
+                              const QStringList& actions) {
     if (!connection_.isConnected())
         return false;
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -27,17 +38,19 @@ bool TdesktopNotifier::notify(const QString& summary, const QString& body, int t
     QVariantMap hints;
     hints.insert(QStringLiteral("desktop-entry"), QGuiApplication::desktopFileName());
     call << QGuiApplication::applicationName() << static_cast<uint>(id_) << QStringLiteral("vantle")
-         << summary << body << QStringList() << hints << timeoutMs;
+         << summary << body << actions << hints << timeoutMs;
     auto* pending = new QDBusPendingCallWatcher(connection_.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,
-            [this](QDBusPendingCallWatcher* done) {
+            [this, summary, body](QDBusPendingCallWatcher* done) {
                 done->deleteLater();
                 const QDBusPendingReply<uint> reply = *done;
-                if (reply.isError())
+                if (reply.isError()) {
                     runtime::outputDebugString("Cannot show a desktop notification: " +
                                                reply.error().message().toStdString());
-                else
+                    emit failed(summary, body);
+                } else {
                     id_ = reply.value();
+                }
             });
     return true;
 }

@@ -3,10 +3,12 @@
 #include "ui/status_form.h"
 
 #include "config/configuration.h"
+#include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
 #include "lib/utils/WindowsUtils.h"
+#include "outputs/failureText.h"
 #include "outputs/generate_json.h"
 #include "outputs/textHelpers.h"
 #include "ui/pageViewLoader.h"
@@ -76,6 +78,9 @@ void TstatusFrm::LoadStatus() {
     SetColumns(columns);
     try {
         browser_->ExecScript("load('" + scriptLiteral(text) + "')");
+        // Under the update time, or in place of the wait text: why the figures are not fresh.
+        browser_->ExecScript("setFailure('" +
+                             scriptLiteral(lastFailureText(configuration_, runtime::now())) + "')");
     } catch (...) {
         report(std::current_exception());
     }

@@ -191,6 +191,41 @@ TEST_F(SettingsFileTest, EndpointTemplatesAreReadAndKeptBySave) {
     EXPECT_EQ(c.username, "jane");
 }
 
+TEST_F(SettingsFileTest, NotificationsHaveASectionOfTheirOwn) {
+    // Untouched defaults add nothing to a file that never had the section.
+    c.username = "john";
+    c.save();
+    EXPECT_THAT(settings(), testing::Not(HasSubstr("notifications")));
+    c.notifications = {false, {75, 95}};
+    c.save();
+    EXPECT_THAT(settings(), HasSubstr(crlf("<notifications>\n    <enabled>no</enabled>\n"
+                                           "    <thresholds>75,95</thresholds>\n")));
+    c.load();
+    EXPECT_EQ(c.notifications, (TnotifySettings{false, {75, 95}}));
+    EXPECT_EQ(c.username, "john");
+
+    // What cannot be read keeps its default; the numbers come back in order.
+    struct Case {
+        const char* enabled;
+        const char* thresholds;
+        TnotifySettings expected;
+    };
+    const Case cases[] = {
+        {"yes", " 90, 80 ,100", {true, {80, 90, 100}}}, {"no", "80,80", {false, {80}}},
+        {"maybe", "80,,90", {true, {80, 90, 100}}},     {"", "0,50", {true, {80, 90, 100}}},
+        {"yes", "1000", {true, {80, 90, 100}}},         {"yes", "85,", {true, {80, 90, 100}}},
+        {"yes", "eighty", {true, {80, 90, 100}}},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.thresholds);
+        storeSettings(std::string("<conf><notifications><enabled>") + k.enabled +
+                      "</enabled><thresholds>" + k.thresholds +
+                      "</thresholds></notifications></conf>");
+        c.load();
+        EXPECT_EQ(c.notifications, k.expected);
+    }
+}
+
 TEST_F(SettingsFileTest, BadFilesNeverRaiseAndKeepWhatCouldBeRead) {
     const std::string account = "<conf><account><username>john</username>"
                                 "<domain>iinet.net.au</domain><password>";

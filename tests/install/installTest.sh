@@ -27,11 +27,14 @@ user=$root/user
     fail "the vantle component does not hold vantle alone of the two programs"
 sim=$root/sim
 "$cmake" --install "$build" --prefix "$sim/usr" --component sim >/dev/null
-[[ $(cd "$sim" && find . -type f) == "./usr/bin/vantle-sim" ]] ||
-    fail "the sim component holds more than vantle-sim"
+[[ $(cd "$sim" && find . -type f | sort) == $'./usr/bin/vantle-sim\n./usr/share/man/man1/vantle-sim.1' ]] ||
+    fail "the sim component holds more than vantle-sim and its manual page"
 
 for program in vantle vantlectl vantle-sim; do
     [[ -x $usr/bin/$program ]] || fail "bin/$program is not installed"
+done
+for page in vantle vantlectl vantle-sim; do
+    [[ -f $usr/share/man/man1/$page.1 ]] || fail "share/man/man1/$page.1 is not installed"
 done
 # Where the program looks for it: ../lib/vantle beside its own folder.
 [[ -f $usr/lib/vantle/vantle-pageview.so ]] || fail "lib/vantle/vantle-pageview.so is not installed"
@@ -84,6 +87,14 @@ fi
 "$usr/bin/vantlectl" --help >"$root/help.txt" 2>&1 || fail "the installed vantlectl --help failed"
 grep -q vantlectl "$root/help.txt" || fail "vantlectl --help printed no usage"
 "$usr/bin/vantle-sim" --help >/dev/null 2>&1 || fail "the installed vantle-sim --help failed"
+# --help and --version answer without a display and start nothing.
+(unset DISPLAY WAYLAND_DISPLAY; QT_QPA_PLATFORM= "$usr/bin/vantle" --help) >"$root/vhelp.txt" 2>&1 ||
+    fail "the installed vantle --help failed"
+grep -q 'Usage: vantle' "$root/vhelp.txt" || fail "vantle --help printed no usage"
+(unset DISPLAY WAYLAND_DISPLAY; QT_QPA_PLATFORM= "$usr/bin/vantle" --version) >"$root/vversion.txt" 2>&1 ||
+    fail "the installed vantle --version failed"
+grep -Eq '^vantle [0-9.]+ \(build [0-9]{8}\.[0-9]{6}\)$' "$root/vversion.txt" ||
+    fail "vantle --version printed '$(cat "$root/vversion.txt")'"
 
 [[ $failures -eq 0 ]] || exit 1
 echo "installed tree checked"

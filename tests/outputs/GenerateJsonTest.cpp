@@ -84,10 +84,21 @@ TEST_F(GenerateJsonTest, FullDocumentWithAnEscapedProviderError) {
               "\"freezone\":\"1,235 MB\",\"traffic\":["
               "{\"name\":\"Peak\",\"img\":\"" +
                   img("peak") +
-                  "\",\"used\":\"11,250 MB\",\"unused\":\"13,750 MB\",\"quota\":\"25,000 MB\"},"
+                  "\",\"used\":\"11,250 MB\",\"unused\":\"13,750 MB\",\"quota\":\"25,000 MB\","
+                  // The pace after the original members: 18 days and 10 hours of 30 gone.
+                  "\"used_percent\":\"45\",\"elapsed_percent\":\"61\",\"projected_mb\":\"18326\","
+                  "\"runs_out\":\"\",\"per_day_mb\":\"1187\","
+                  "\"pace\":\"45 % used, 61 % of the month gone: on track\","
+                  "\"projection\":\"At this rate: 18,326 MB by 15th Mar\","
+                  "\"per_day\":\"Left per day: 1,187 MB\"},"
                   "{\"name\":\"Off Peak\",\"img\":\"" +
                   img("offpeak") +
-                  "\",\"used\":\"4,217 MB\",\"unused\":\"30,783 MB\",\"quota\":\"35,000 MB\"}]}");
+                  "\",\"used\":\"4,217 MB\",\"unused\":\"30,783 MB\",\"quota\":\"35,000 MB\","
+                  "\"used_percent\":\"12\",\"elapsed_percent\":\"61\",\"projected_mb\":\"6870\","
+                  "\"runs_out\":\"\",\"per_day_mb\":\"2657\","
+                  "\"pace\":\"12 % used, 61 % of the month gone: on track\","
+                  "\"projection\":\"At this rate: 6,870 MB by 15th Mar\","
+                  "\"per_day\":\"Left per day: 2,657 MB\"}]}");
 }
 
 TEST_F(GenerateJsonTest, EmptyTrafficArrayWithoutFreezoneOrOffpeakTimes) {
@@ -108,7 +119,13 @@ TEST_F(GenerateJsonTest, ExceededQuotaShowsNegativeUnused) {
               "\"reset_percent\":\"13\",\"updated\":\"\",\"offpeak\":\"10pm to 11:30pm\","
               "\"freezone\":\"\",\"traffic\":[{\"name\":\"Peak\",\"img\":\"" +
                   fileUrl(out.path() + "html/peak.png") +
-                  "\",\"used\":\"25,100 MB\",\"unused\":\"-100 MB\",\"quota\":\"25,000 MB\"}]}");
+                  "\",\"used\":\"25,100 MB\",\"unused\":\"-100 MB\",\"quota\":\"25,000 MB\","
+                  // Over the quota: it ran out today, nothing is left.
+                  "\"used_percent\":\"100\",\"elapsed_percent\":\"18\",\"projected_mb\":\"141741\","
+                  "\"runs_out\":\"2026-03-03\",\"per_day_mb\":\"0\","
+                  "\"pace\":\"100 % used, 18 % of the month gone: quota used up\","
+                  "\"projection\":\"At this rate: 141,741 MB by 10th Mar, ran out\","
+                  "\"per_day\":\"Left per day: none\"}]}");
 }
 
 TEST_F(GenerateJsonTest, ResetTextAndShare) {

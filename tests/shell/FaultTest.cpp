@@ -5,6 +5,7 @@
 #include "config/configuration.h"
 #include "config/statusPageArchive.h"
 #include "lib/runtime/DateTime.h"
+#include "outputs/alerts.h"
 #include "platform/instanceRegistry.h"
 #include "poll/pollCycle.h"
 #include "shell/main_form.h"
@@ -13,6 +14,7 @@
 #include "ui/sysTray.h"
 #include "usage/failures.h"
 #include "usage/iinet.h"
+#include "usage/lastFailure.h"
 #include "usage/providers.h"
 
 #include <QApplication>
@@ -202,15 +204,21 @@ protected:
         return files;
     }
 
-    // The files added, removed or changed since before.
+    // The files added, removed or changed since before, but for the records of the attempt
+    // itself (its failure, what to tell the user).
     static std::vector<std::string> changed(const Files& before, const Files& after) {
         std::vector<std::string> names;
+        const auto record = [](const std::string& name) {
+            const std::string file = fs::path(name).filename().string();
+            return file == LastFailureName || file == AlertStateName;
+        };
         for (const auto& [name, bytes] : before)
             if (!after.contains(name) || after.at(name) != bytes)
                 names.push_back(name);
         for (const auto& [name, bytes] : after)
             if (!before.contains(name))
                 names.push_back(name);
+        std::erase_if(names, record);
         return names;
     }
 
@@ -710,7 +718,7 @@ TEST_F(DiskFaultTest, AReadOnlyOrFullDataFolderAtStartLeavesTheProgramRunning) {
 }
 
 // "-quit" and "-dumpversion" where no display is: both do their work without one.
-TEST_F(FaultTest, QuitAndDumpVersionNeedNoDisplay) {
+TEST_F(FaultTest, QuitDumpVersionHelpAndVersionNeedNoDisplay) {
     setUpAccount();
     test::SimProcess program(VANTLE_PROGRAM, {});
     ASSERT_TRUE(eventually([&] { return registered(); })) << program.errors();
@@ -721,6 +729,17 @@ TEST_F(FaultTest, QuitAndDumpVersionNeedNoDisplay) {
     test::SimProcess dump(VANTLE_PROGRAM, {"-dumpversion", version});
     EXPECT_EQ(dump.wait(10s), 0) << dump.errors();
     EXPECT_THAT(test::readFile(version), testing::MatchesRegex("[0-9]{8}\\.[0-9]{6}"));
+    // --help and --version answer and end, beside the running instance, which stays.
+    const test::CommandRun help = test::runCommand(std::string(VANTLE_PROGRAM) + " --help");
+    EXPECT_EQ(help.status, 0) << help.output;
+    EXPECT_THAT(help.output, testing::StartsWith("Usage: vantle [OPTION]\n"));
+    EXPECT_THAT(help.output, HasSubstr("--version"));
+    const test::CommandRun shown = test::runCommand(std::string(VANTLE_PROGRAM) + " --version");
+    EXPECT_EQ(shown.status, 0) << shown.output;
+    EXPECT_THAT(
+        shown.output,
+        testing::MatchesRegex("vantle [0-9]+\\.[0-9]+\\.[0-9]+ \\(build [0-9]{8}\\.[0-9]{6}\\)\n"));
+    EXPECT_TRUE(registered());
     quit(program);
     EXPECT_FALSE(registered());
     EXPECT_THAT(crashReports(), testing::IsEmpty());

@@ -106,7 +106,7 @@ TEST(VantlectlConfig, PrintsTheAccountButNeverThePassword) {
     EXPECT_EQ(run.output, "settings: " + c.configFile +
                               "\nusername: john smith\ndomain: westnet.com.au\npassword: stored\n"
                               "start at login: yes (" +
-                              program + ")\n");
+                              program + ")\nnotifications: on, at 80 %, 90 %, 100 %\n");
     EXPECT_EQ(test::readFile(c.configFile), before); // reading changed nothing
 
     c.password.clear();
@@ -114,6 +114,24 @@ TEST(VantlectlConfig, PrintsTheAccountButNeverThePassword) {
     c.setRunAtLogin(false);
     run = vantlectl("config");
     EXPECT_THAT(run.output, HasSubstr("password: not stored\nstart at login: no\n"));
+
+    // The notifications are set in their own section; the account stays as it was.
+    run = vantlectl("config --notify no --thresholds 95,75");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("username: john smith\n"));
+    EXPECT_THAT(run.output, HasSubstr("notifications: off (thresholds 75 %, 95 %)\n"));
+    c.load();
+    EXPECT_EQ(c.username, "john smith");
+    EXPECT_FALSE(c.notifications.enabled);
+    EXPECT_EQ(c.notifications.thresholds, (std::vector<int>{75, 95}));
+    for (const char* wrong : {"--thresholds 80,,90", "--thresholds 0", "--notify maybe",
+                              "--thresholds", "--colour red"}) {
+        run = vantlectl(std::string("config ") + wrong);
+        EXPECT_EQ(run.status, 1) << wrong;
+        EXPECT_THAT(run.output, HasSubstr("vantlectl config: ")) << wrong;
+    }
+    c.load();
+    EXPECT_EQ(c.notifications.thresholds, (std::vector<int>{75, 95}));
 
     test::writeFile(c.configFile, "<conf><account>");
     run = vantlectl("config");

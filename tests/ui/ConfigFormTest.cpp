@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 #include "ui/QtPrinters.h"
 #include "ui/VCLutils.h"
+#include "ui/notifyGroup.h"
 #include "ui/wait_form.h"
 #include "usage/failures.h"
 #include "usage/iinet.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
 #include <QTest>
 #include <QTimer>
@@ -159,7 +161,8 @@ protected:
 TEST_F(ConfigForm, FormAndControls) {
     TconfigFrm dialog(c);
     EXPECT_EQ(dialog.windowTitle(), "vantle - Configuration");
-    EXPECT_EQ(dialog.size(), QSize(361, 133));
+    // The notifications' row below the start-at-login box makes it 22 pixels higher.
+    EXPECT_EQ(dialog.size(), QSize(361, 155));
     EXPECT_FALSE(dialog.windowFlags() &
                  (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
 
@@ -174,16 +177,22 @@ TEST_F(ConfigForm, FormAndControls) {
     EXPECT_EQ(controls.username.geometry(), QRect(88, 8, 121, 21));
     EXPECT_EQ(controls.domain.geometry(), QRect(231, 8, 122, 21));
     EXPECT_EQ(controls.password.geometry(), QRect(88, 35, 121, 21));
-    EXPECT_EQ(controls.save.geometry(), QRect(197, 100, 75, 25));
-    EXPECT_EQ(controls.cancel.geometry(), QRect(278, 100, 75, 25));
+    EXPECT_EQ(controls.save.geometry(), QRect(197, 122, 75, 25));
+    EXPECT_EQ(controls.cancel.geometry(), QRect(278, 122, 75, 25));
+    EXPECT_EQ(child<QCheckBox>(dialog, "notifyCB").text(), "Tell me when I reach");
 
     ASSERT_EQ(controls.domain.count(), 2);
     EXPECT_EQ(controls.domain.itemText(0), "iinet.net.au");
     EXPECT_EQ(controls.domain.itemText(1), "westnet.com.au");
     EXPECT_FALSE(controls.domain.isEditable());
 
-    const QWidget* order[] = {&controls.username, &controls.domain, &controls.password,
-                              &controls.save,     &controls.cancel, &controls.runOnLogin};
+    const QWidget* order[] = {&controls.username,
+                              &controls.domain,
+                              &controls.password,
+                              &controls.save,
+                              &controls.cancel,
+                              &controls.runOnLogin,
+                              &child<QCheckBox>(dialog, "notifyCB")};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         SCOPED_TRACE(order[i]->objectName().toStdString());
         const QWidget* next = order[i]->nextInFocusChain();
@@ -339,6 +348,32 @@ TEST_F(ConfigForm, SaveVerifiesBehindTheWaitWindowAndTakesTrimmedValues) {
     EXPECT_FALSE(hasUsageDocuments());
     EXPECT_EQ(c.updateTime(), NeverUpdated);
     EXPECT_FALSE(fs::exists(c.configFile)) << "the dialog itself writes no settings";
+}
+
+TEST_F(ConfigForm, NotificationsAreShownAndTakenOverOnSave) {
+    c.notifications = {true, {50, 95}}; // two thresholds, as vantlectl may set them
+    {
+        TconfigFrm dialog(c);
+        auto& notify = child<QCheckBox>(dialog, "notifyCB");
+        auto& first = child<QSpinBox>(dialog, "thresholdEdit1");
+        auto& third = child<QSpinBox>(dialog, "thresholdEdit3");
+        EXPECT_TRUE(notify.isChecked());
+        EXPECT_EQ(first.value(), 50);
+        EXPECT_EQ(child<QSpinBox>(dialog, "thresholdEdit2").value(), 95);
+        EXPECT_EQ(third.value(), 100);
+        notify.setChecked(false);
+        EXPECT_FALSE(first.isEnabled());
+        // Boxes left alone keep the stored list, whatever the third shows.
+        EXPECT_EQ(dialog.findChild<TnotifyGroup*>()->settings(),
+                  (TnotifySettings{false, {50, 95}}));
+    }
+    const auto dialog = opened();
+    Controls controls(*dialog);
+    fill(controls, "demo", "demo");
+    child<QSpinBox>(*dialog, "thresholdEdit1").setValue(97);
+    EXPECT_EQ(save(controls), std::nullopt);
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(c.notifications, (TnotifySettings{true, {95, 97, 100}}));
 }
 
 TEST_F(ConfigForm, SameUserNameKeepsTheAccountData) {

@@ -13,7 +13,9 @@
 #include "outputs/textHelpers.h"
 #include "support/TestSupport.h"
 #include "ui/EwbExternal.h"
+#include "usage/failures.h"
 #include "usage/iinet.h"
+#include "usage/lastFailure.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,6 +135,11 @@ TEST_F(StatusFormTest, ShowsTheGeneratedDocument) {
               "Used 11,250 MB Unused 13,750 MB Limit 25,000 MB");
     EXPECT_EQ(eval(Account), "Current=Peak|Reset=15th Mar (in 12 days) (60%)|"
                              "Freezone=1,235 MB|Offpeak Times=2am to 8am");
+    // Under each pie, where its month is heading.
+    EXPECT_EQ(eval("Array.from(document.querySelectorAll('td.traffic')[0]"
+                   ".querySelectorAll('.pace')).map(p => p.textContent).join('|')"),
+              "45 % used, 61 % of the month gone: on track|At this rate: 18,326 MB by 15th Mar|"
+              "Left per day: 1,187 MB");
     EXPECT_EQ(eval("document.getElementById('updated').textContent"), "Updated 30 minutes ago");
     EXPECT_EQ(eval("document.getElementById('warning-div').className"), "hidden");
     EXPECT_EQ(form.width(), 380);
@@ -149,6 +156,33 @@ TEST_F(StatusFormTest, ShowsTheGeneratedDocument) {
     ASSERT_TRUE(capture.save(VANTLE_ARTEFACTS "/status-window.png"));
     EXPECT_EQ(capture.width(), 380);
     EXPECT_NE(capture.pixelColor(95, 100), capture.pixelColor(5, 5)); // a pie, on white
+}
+
+TEST_F(StatusFormTest, TheLastFailureStandsForTheWaitTextThenUnderTheUpdateTime) {
+    // 2026-03-03 10:00:00; the attempt failed at 09:55.
+    constexpr TDateTime Now = 46084.0 + 10.0 / 24;
+    test::ScopedClock clock(Now);
+    const std::string said = "The last update failed at 09:55: " +
+                             std::string(failureSentence(TfailureKind::unreachable));
+    writeLastFailure(configuration, {Now - 5.0 / 1440, TfailureKind::unreachable,
+                                     std::string(failureSentence(TfailureKind::unreachable)),
+                                     "Could not resolve host"});
+    showLoaded();
+    // Before any usage has come, the failure says why there is none instead of a wait for ever.
+    EXPECT_EQ(eval("document.getElementById('wait').textContent").toStdString(), said);
+    EXPECT_EQ(eval("document.getElementById('failure-div').className"), "hidden");
+
+    writeStatus(test::statusText({{"Peak", "peak"}}));
+    form.Reload();
+    EXPECT_EQ(eval("document.getElementById('failure-div').className"), "");
+    EXPECT_EQ(eval("document.getElementById('failure').textContent").toStdString(), said);
+    // Placed right under the update time.
+    EXPECT_EQ(eval("document.getElementById('content').nextElementSibling.id"), "failure-div");
+
+    clearLastFailure(configuration);
+    form.Reload();
+    EXPECT_EQ(eval("document.getElementById('failure-div').className"), "hidden");
+    EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(StatusFormTest, LaysOutEachDocument) {

@@ -20,7 +20,8 @@ std::unique_ptr<Tconfiguration> programConfiguration();
 // usage [FILE]: the stored usage documents (or FILE) as read into the usage model.
 int usageCommand(const Arguments& arguments);
 
-// config: the settings file's account (never the password) and the start-at-login state.
+// config [--notify yes|no] [--thresholds LIST]: the settings file's account (never the
+// password), the start-at-login state and the notifications, after setting the latter.
 int configCommand(const Arguments& arguments);
 
 // render [--usage FILE] [--out DIR]: the output step of a poll cycle into the configuration's
@@ -33,6 +34,11 @@ int pollCommand(const Arguments& arguments);
 // configure --username U --domain D [--run-at-login yes|no]: the password from standard input,
 // checked and verified as the configuration dialog does, then saved.
 int configureCommand(const Arguments& arguments);
+
+// status [--json | --waybar]: the stored usage with its pace, the update time and the last
+// failure, as text, strict JSON or a status bar's object; 3 when a type is at or over the
+// highest notification threshold, else 0.
+int statusCommand(const Arguments& arguments);
 
 // unzip ARCHIVE [DIR] | unzip --list ARCHIVE: the members' names, or each member extracted into
 // DIR (default the current folder) with its result.

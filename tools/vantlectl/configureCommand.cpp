@@ -4,6 +4,7 @@
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Error.h"
 #include "lib/runtime/Strings.h"
+#include "outputs/alerts.h"
 #include "usage/accountSetup.h"
 #include "usage/failures.h"
 #include "usage/providers.h"
@@ -108,6 +109,8 @@ int configureCommand(const Arguments& arguments) {
     runtime::setDebugSink(std::move(previous));
     if (!problems.empty())
         throw Error("the account was verified but not saved: " + problems.front());
+    // A saved account ends the hold-back of refused logins.
+    accountSaved(*configuration);
     std::printf("Saved the account %s on %s in %s\n", input.username.c_str(), input.domain.c_str(),
                 configuration->configFile.c_str());
     return 0;

@@ -22,8 +22,14 @@ struct Command {
 const Command commands[] = {
     {"usage", "usage [FILE]   print the stored usage document (or FILE) as the program reads it",
      vantle::ctl::usageCommand},
-    {"config", "config         print the stored account settings and the start-at-login state",
+    {"config",
+     "config [--notify yes|no] [--thresholds 80,90,100]   print the stored account settings, the "
+     "start-at-login state and the notifications; the options set the notifications",
      vantle::ctl::configCommand},
+    {"status",
+     "status [--json | --waybar]   print the usage, its pace and the last failure (exit status 3 "
+     "at or over the highest threshold)",
+     vantle::ctl::statusCommand},
     {"render",
      "render [--usage FILE] [--out DIR]   write the tray icon, hint, pies and status document",
      vantle::ctl::renderCommand},
@@ -41,9 +47,11 @@ const Command commands[] = {
 };
 
 int printHelp(std::FILE* out) {
-    std::fprintf(out, "Usage: vantlectl COMMAND [ARGUMENTS]\n\nCommands:\n");
+    std::fprintf(out, "Usage: vantlectl COMMAND [ARGUMENTS]\n       vantlectl --help | --version"
+                      "\n\nCommands:\n");
     for (const Command& c : commands)
         std::fprintf(out, "  %s\n", c.synopsis);
+    std::fprintf(out, "\nSee vantlectl(1).\n");
     return out == stdout ? 0 : 1;
 }
 
@@ -68,6 +76,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help")
         return printHelp(stdout);
+    if (name == "-V" || name == "--version") {
+        std::printf("vantlectl %s\n", VANTLE_VERSION);
+        return 0;
+    }
     for (const Command& c : commands) {
         if (name != c.name)
             continue;
