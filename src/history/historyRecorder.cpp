@@ -4,6 +4,7 @@
 #include "config/configuration.h"
 #include "history/historyJson.h"
 #include "lib/runtime/DebugOutput.h"
+#include "lib/utils/FileUtils.h"
 #include "platform/replacementFile.h"
 #include "usage/iinet.h"
 
@@ -48,6 +49,20 @@ std::string historyDatabaseFile(const Tconfiguration& configuration) {
 
 std::string historyChartFile(const Tconfiguration& configuration) {
     return configuration.dataFolder + std::string(HistoryChartName);
+}
+
+std::string readHistoryChart(const Tconfiguration& configuration) noexcept {
+    try {
+        std::error_code ec;
+        const std::string path = historyChartFile(configuration);
+        if (!std::filesystem::exists(path, ec))
+            return {};
+        return ReadFileText(path);
+    } catch (const std::exception& e) {
+        // The chart is missed until the next poll writes it again.
+        runtime::outputDebugString(e.what());
+        return {};
+    }
 }
 
 std::vector<TquotaPeriod> recentPeriods(ThistoryStore& store, std::size_t count) {

@@ -18,6 +18,9 @@ class Tiinet;
 std::string historyDatabaseFile(const Tconfiguration& configuration);
 std::string historyChartFile(const Tconfiguration& configuration);
 
+// The chart data the poll wrote last; empty when there is none or it cannot be read.
+std::string readHistoryChart(const Tconfiguration& configuration) noexcept;
+
 // The latest count periods (and whatever older ones the same samples reach), oldest first,
 // read from only the samples those periods can hold.
 std::vector<TquotaPeriod> recentPeriods(ThistoryStore& store, std::size_t count);

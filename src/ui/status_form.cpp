@@ -3,6 +3,7 @@
 #include "ui/status_form.h"
 
 #include "config/configuration.h"
+#include "history/historyRecorder.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Strings.h"
 #include "lib/utils/FileUtils.h"
@@ -76,6 +77,9 @@ void TstatusFrm::LoadStatus() {
     SetColumns(columns);
     try {
         browser_->ExecScript("load('" + scriptLiteral(text) + "')");
+        // The usage history, below the current figures in elements of its own.
+        browser_->ExecScript("setHistory('" + scriptLiteral(readHistoryChart(configuration_)) +
+                             "')");
     } catch (...) {
         report(std::current_exception());
     }
