@@ -16,8 +16,9 @@
 namespace vantle {
 namespace {
 
-// Quota periods last at most a month; a day more for a reset shifted by the provider's clock.
-constexpr std::int64_t SecondsPerPeriod = 32 * 86400;
+// Quota periods last at most a month; a day more for a reset shifted by the provider's clock,
+// and one for the sample before the latest period began.
+constexpr std::int64_t SecondsPerPeriod = 33 * 86400;
 
 std::vector<TquotaPeriod> appendAndRead(const std::string& path, const ThistorySample& sample) {
     ThistoryStore store(path, ThistoryStore::Access::write);
@@ -44,11 +45,13 @@ std::string moveAside(const std::string& path, const std::string& why) {
 } // namespace
 
 std::string historyDatabaseFile(const Tconfiguration& configuration) {
-    return configuration.dataFolder + std::string(HistoryDatabaseName);
+    std::string path = configuration.dataFolder;
+    return path.append(HistoryDatabaseName);
 }
 
 std::string historyChartFile(const Tconfiguration& configuration) {
-    return configuration.dataFolder + std::string(HistoryChartName);
+    std::string path = configuration.dataFolder;
+    return path.append(HistoryChartName);
 }
 
 std::string readHistoryChart(const Tconfiguration& configuration) noexcept {
@@ -69,11 +72,16 @@ std::vector<TquotaPeriod> recentPeriods(ThistoryStore& store, std::size_t count)
     const std::optional<std::int64_t> newest = store.newestTaken();
     if (!newest)
         return {};
+    // Every sample of the latest period, for its days; of the periods before only their last
+    // figures.
+    const std::int64_t detailed = *newest - SecondsPerPeriod;
     std::int64_t since = std::numeric_limits<std::int64_t>::min();
     const auto reach = static_cast<std::int64_t>(std::min<std::size_t>(count, 100'000) + 1);
     if (*newest > since + reach * SecondsPerPeriod)
         since = *newest - reach * SecondsPerPeriod;
-    return summariseHistory(store.samples(since));
+    ThistorySummariser summariser;
+    store.forEachDailySample(since, detailed, [&](const ThistorySample& s) { summariser.add(s); });
+    return summariser.finish();
 }
 
 void recordHistory(const Tconfiguration& configuration, const Tiinet& usage,

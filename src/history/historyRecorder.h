@@ -21,8 +21,9 @@ std::string historyChartFile(const Tconfiguration& configuration);
 // The chart data the poll wrote last; empty when there is none or it cannot be read.
 std::string readHistoryChart(const Tconfiguration& configuration) noexcept;
 
-// The latest count periods (and whatever older ones the same samples reach), oldest first,
-// read from only the samples those periods can hold.
+// The latest count periods (and whatever older ones the same samples reach), oldest first: the
+// latest with its days from every sample, the earlier ones from the last sample of each day,
+// which gives their totals exactly and their days only roughly.
 std::vector<TquotaPeriod> recentPeriods(ThistoryStore& store, std::size_t count);
 
 // Appends the model's figures taken at that local time to the history and writes the chart

@@ -26,6 +26,12 @@ constexpr std::string_view Migrations[] = {
 };
 static_assert(std::size(Migrations) == ThistoryStore::SchemaVersion);
 
+// Every sample's columns with its traffic types', one row a type, for a WHERE and SampleOrder.
+constexpr char SampleColumns[] =
+    "SELECT s.id, s.taken, s.local, s.days_so_far, s.days_remaining, t.classification, t.name,"
+    " t.used_bytes, t.quota_mb, t.shaped FROM sample s LEFT JOIN traffic t ON t.sample = s.id";
+constexpr char SampleOrder[] = " ORDER BY s.taken, s.id, t.position";
+
 std::int64_t unixTime(TDateTime local) {
     std::time_t seconds = 0;
     if (runtime::localToUnix(local, seconds))
@@ -57,7 +63,7 @@ ThistoryStore::ThistoryStore(const std::string& path, Access access, int busyMil
                                  : TsqliteDatabase::Access::readWrite,
           busyMilliseconds) {
     // The history is read whole for a summary; a small cache keeps the reading's memory small.
-    db_.exec("PRAGMA cache_size = -512");
+    db_.exec("PRAGMA cache_size = -256");
     if (access == Access::write) {
         db_.exec("PRAGMA journal_mode = WAL");
         db_.exec("PRAGMA synchronous = NORMAL");
@@ -135,31 +141,70 @@ std::optional<std::int64_t> ThistoryStore::newestTaken() {
 
 std::vector<ThistorySample> ThistoryStore::samples(std::int64_t since) {
     std::vector<ThistorySample> result;
+    forEachSample(since, [&](const ThistorySample& s) { result.push_back(s); });
+    return result;
+}
+
+void ThistoryStore::forEachSample(std::int64_t since,
+                                  const std::function<void(const ThistorySample&)>& visit) {
     if (schemaVersion() == 0)
-        return result;
-    TsqliteStatement select = db_.prepare(
-        "SELECT s.id, s.taken, s.local, s.days_so_far, s.days_remaining, t.classification,"
-        " t.name, t.used_bytes, t.quota_mb, t.shaped FROM sample s"
-        " LEFT JOIN traffic t ON t.sample = s.id WHERE s.taken >= ?1"
-        " ORDER BY s.taken, s.id, t.position");
+        return;
+    TsqliteStatement select =
+        db_.prepare(std::string(SampleColumns) + " WHERE s.taken >= ?1" + SampleOrder);
     select.bind(1, since);
-    std::int64_t current = -1;
+    visitRows(select, visit);
+}
+
+void ThistoryStore::forEachDailySample(std::int64_t since, std::int64_t until,
+                                       const std::function<void(const ThistorySample&)>& visit) {
+    if (schemaVersion() == 0)
+        return;
+    // A reset changes the day counts within a day: the last sample before it is kept too.
+    TsqliteStatement select =
+        db_.prepare(std::string(SampleColumns) +
+                    " WHERE s.id IN (SELECT max(id) FROM sample WHERE taken >= ?1 AND taken < ?2"
+                    " GROUP BY CAST(local AS INTEGER), days_so_far, days_remaining)" +
+                    SampleOrder);
+    select.bind(1, since);
+    select.bind(2, until);
+    visitRows(select, visit);
+    forEachSample(until, visit);
+}
+
+void ThistoryStore::visitRows(TsqliteStatement& select,
+                              const std::function<void(const ThistorySample&)>& visit) {
+    ThistorySample sample;
+    std::size_t types = 0; // of sample.traffic, the rest being room kept from earlier samples
+    std::optional<std::int64_t> current;
+    const auto done = [&] {
+        sample.traffic.resize(types);
+        visit(sample);
+    };
     while (select.step()) {
         const std::int64_t id = select.int64(0);
-        if (id != current || result.empty()) {
+        if (id != current) {
+            if (current)
+                done();
             current = id;
-            ThistorySample& s = result.emplace_back();
-            s.taken = select.int64(1);
-            s.local = select.real(2);
-            s.daysSoFar = static_cast<std::int32_t>(select.int64(3));
-            s.daysRemaining = static_cast<std::int32_t>(select.int64(4));
+            types = 0;
+            sample.taken = select.int64(1);
+            sample.local = select.real(2);
+            sample.daysSoFar = static_cast<std::int32_t>(select.int64(3));
+            sample.daysRemaining = static_cast<std::int32_t>(select.int64(4));
         }
         if (select.isNull(5))
             continue; // a sample without traffic types
-        result.back().traffic.push_back({select.text(5), select.text(6), select.int64(7),
-                                         select.int64(8), select.int64(9) != 0});
+        if (types == sample.traffic.size())
+            sample.traffic.emplace_back();
+        ThistoryTraffic& t = sample.traffic[types++];
+        select.text(5, t.classification);
+        select.text(6, t.name);
+        t.usedBytes = select.int64(7);
+        t.quotaMB = select.int64(8);
+        t.shaped = select.int64(9) != 0;
     }
-    return result;
+    if (current)
+        done();
 }
 
 } // namespace vantle

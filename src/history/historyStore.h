@@ -6,6 +6,7 @@
 #include "lib/runtime/DateTime.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <span>
@@ -69,9 +70,19 @@ public:
     // The samples taken at or after since (Unix seconds), oldest first.
     std::vector<ThistorySample>
     samples(std::int64_t since = std::numeric_limits<std::int64_t>::min());
+    // The same, handed one at a time to visit in one object that is reused, so that reading a
+    // long history holds one sample in memory.
+    void forEachSample(std::int64_t since, const std::function<void(const ThistorySample&)>& visit);
+    // As forEachSample, but of the samples taken before until only the last of each local day
+    // and day counts: enough for the figures each quota period ended with, a sample in 48 of a
+    // day's polls.
+    void forEachDailySample(std::int64_t since, std::int64_t until,
+                            const std::function<void(const ThistorySample&)>& visit);
 
 private:
     void migrate();
+    static void visitRows(TsqliteStatement& select,
+                          const std::function<void(const ThistorySample&)>& visit);
 
     TsqliteDatabase db_;
 };

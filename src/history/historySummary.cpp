@@ -12,11 +12,6 @@ namespace {
 // Longer gaps (a clock gone wrong) are given to the later sample's day whole.
 constexpr Tday MaxSpreadDays = 3660;
 
-struct Building {
-    TquotaPeriod period;
-    std::vector<std::map<Tday, TdayUse>> days; // beside period.traffic
-};
-
 Tday dayOf(TDateTime local) {
     const double day = std::floor(local);
     return day > 1e9 || day < -1e9 ? 0 : static_cast<Tday>(day);
@@ -86,67 +81,75 @@ void spread(std::map<Tday, TdayUse>& days, std::int64_t bytes, TDateTime from, T
     dayIn(days, last).usedBytes += bytes - given;
 }
 
-std::size_t typeIndex(Building& b, const ThistoryTraffic& t) {
-    std::vector<TtypeHistory>& types = b.period.traffic;
+std::size_t typeIndex(TquotaPeriod& period, std::vector<std::map<Tday, TdayUse>>& days,
+                      const ThistoryTraffic& t) {
+    std::vector<TtypeHistory>& types = period.traffic;
     for (std::size_t i = 0; i < types.size(); ++i)
         if (types[i].classification == t.classification)
             return i;
     types.push_back({t.classification, t.name, 0, t.quotaMB, {}});
-    b.days.emplace_back();
+    days.emplace_back();
     return types.size() - 1;
 }
 
 } // namespace
 
-std::vector<TquotaPeriod> summariseHistory(const std::vector<ThistorySample>& samples) {
-    std::vector<Building> built;
-    const ThistorySample* before = nullptr;
-    for (const ThistorySample& s : samples) {
-        const Tday day = dayOf(s.local);
-        const bool fresh = before == nullptr || startsPeriod(*before, s);
-        if (fresh) {
-            built.emplace_back();
-            built.back().period.firstDay = day;
-            built.back().period.lastDay = day;
-        }
-        Building& b = built.back();
-        TquotaPeriod& p = b.period;
-        if (datesKnown(s)) {
-            p.datesKnown = true;
-            p.firstDay = day - s.daysSoFar;
-            p.lastDay = resetDay(s) - 1;
-        } else if (!p.datesKnown) {
-            p.lastDay = std::max(p.lastDay, day);
-        }
-        p.lastSampleDay = day;
-        for (const ThistoryTraffic& t : s.traffic) {
-            const std::size_t i = typeIndex(b, t);
-            TtypeHistory& type = p.traffic[i];
-            type.name = t.name;
-            type.usedBytes = t.usedBytes;
-            type.quotaMB = t.quotaMB;
-            std::map<Tday, TdayUse>& days = b.days[i];
-            dayIn(days, day).sampled = true;
-            if (before == nullptr)
-                continue; // where the history starts, nothing is known of the use before
-            if (fresh) {
-                // The figure after a reset is all used since the period began.
-                TDateTime from = before->local;
-                if (p.datesKnown)
-                    from = std::max<TDateTime>(from, p.firstDay);
-                spread(days, used(t), from, s.local);
-            } else if (const ThistoryTraffic* was = find(*before, t.classification)) {
-                // A figure restated downwards used nothing.
-                spread(days, std::max<std::int64_t>(used(t) - used(*was), 0), before->local,
-                       s.local);
-            }
-        }
-        before = &s;
-    }
+struct ThistorySummariser::Building {
+    TquotaPeriod period;
+    std::vector<std::map<Tday, TdayUse>> days; // beside period.traffic
+};
 
+ThistorySummariser::ThistorySummariser() = default;
+ThistorySummariser::~ThistorySummariser() = default;
+
+void ThistorySummariser::add(const ThistorySample& s) {
+    const ThistorySample* before = started_ ? &before_ : nullptr;
+    const Tday day = dayOf(s.local);
+    const bool fresh = before == nullptr || startsPeriod(*before, s);
+    if (fresh) {
+        built_.emplace_back();
+        built_.back().period.firstDay = day;
+        built_.back().period.lastDay = day;
+    }
+    Building& b = built_.back();
+    TquotaPeriod& p = b.period;
+    if (datesKnown(s)) {
+        p.datesKnown = true;
+        p.firstDay = day - s.daysSoFar;
+        p.lastDay = resetDay(s) - 1;
+    } else if (!p.datesKnown) {
+        p.lastDay = std::max(p.lastDay, day);
+    }
+    p.lastSampleDay = day;
+    for (const ThistoryTraffic& t : s.traffic) {
+        const std::size_t i = typeIndex(p, b.days, t);
+        TtypeHistory& type = p.traffic[i];
+        type.name = t.name;
+        type.usedBytes = t.usedBytes;
+        type.quotaMB = t.quotaMB;
+        std::map<Tday, TdayUse>& days = b.days[i];
+        dayIn(days, day).sampled = true;
+        if (before == nullptr)
+            continue; // where the history starts, nothing is known of the use before
+        if (fresh) {
+            // The figure after a reset is all used since the period began.
+            TDateTime from = before->local;
+            if (p.datesKnown)
+                from = std::max<TDateTime>(from, p.firstDay);
+            spread(days, used(t), from, s.local);
+        } else if (const ThistoryTraffic* was = find(*before, t.classification)) {
+            // A figure restated downwards used nothing.
+            spread(days, std::max<std::int64_t>(used(t) - used(*was), 0), before->local, s.local);
+        }
+    }
+    before_ = s;
+    started_ = true;
+}
+
+std::vector<TquotaPeriod> ThistorySummariser::finish() {
     std::vector<TquotaPeriod> periods;
-    periods.reserve(built.size());
-    for (Building& b : built) {
+    periods.reserve(built_.size());
+    for (Building& b : built_) {
         for (std::size_t i = 0; i < b.days.size(); ++i) {
             std::vector<TdayUse>& days = b.period.traffic[i].days;
             days.reserve(b.days[i].size());
@@ -157,7 +160,16 @@ std::vector<TquotaPeriod> summariseHistory(const std::vector<ThistorySample>& sa
         }
         periods.push_back(std::move(b.period));
     }
+    built_.clear();
+    started_ = false;
     return periods;
+}
+
+std::vector<TquotaPeriod> summariseHistory(const std::vector<ThistorySample>& samples) {
+    ThistorySummariser summariser;
+    for (const ThistorySample& s : samples)
+        summariser.add(s);
+    return summariser.finish();
 }
 
 } // namespace vantle

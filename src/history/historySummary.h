@@ -51,4 +51,22 @@ struct TquotaPeriod {
 // of all is only a starting point.
 std::vector<TquotaPeriod> summariseHistory(const std::vector<ThistorySample>& samples);
 
+// The same, one sample at a time: it keeps only the periods and the sample before.
+class ThistorySummariser {
+public:
+    ThistorySummariser();
+    ~ThistorySummariser();
+    ThistorySummariser(const ThistorySummariser&) = delete;
+    ThistorySummariser& operator=(const ThistorySummariser&) = delete;
+
+    void add(const ThistorySample& sample);
+    std::vector<TquotaPeriod> finish();
+
+private:
+    struct Building;
+    std::vector<Building> built_;
+    ThistorySample before_;
+    bool started_ = false;
+};
+
 } // namespace vantle

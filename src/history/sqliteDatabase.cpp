@@ -107,11 +107,19 @@ bool TsqliteStatement::isNull(int column) const {
 }
 
 std::string TsqliteStatement::text(int column) const {
+    std::string result;
+    text(column, result);
+    return result;
+}
+
+void TsqliteStatement::text(int column, std::string& into) const {
     const auto* bytes = sqlite3_column_text(statement_.get(), column);
-    if (bytes == nullptr)
-        return {};
-    return std::string(reinterpret_cast<const char*>(bytes),
-                       static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
+    if (bytes == nullptr) {
+        into.clear();
+        return;
+    }
+    into.assign(reinterpret_cast<const char*>(bytes),
+                static_cast<std::size_t>(sqlite3_column_bytes(statement_.get(), column)));
 }
 
 TsqliteTransaction::TsqliteTransaction(TsqliteDatabase& db)

@@ -78,6 +78,8 @@ public:
     std::int64_t int64(int column) const;
     double real(int column) const;
     std::string text(int column) const;
+    // Into a string that keeps its room.
+    void text(int column, std::string& into) const;
     bool isNull(int column) const;
 
 private:

@@ -111,18 +111,54 @@ TEST_F(HistoryStoreTest, ThreeYearsOfPollsReadForTheWindowAndWhole) {
     EXPECT_EQ(peak.days.size(), static_cast<std::size_t>(periods[5].length()));
     EXPECT_EQ(peak.days[10].usedBytes, 48 * 15'000'000);
 
-    // The window's reading takes only the latest periods' samples, with the same result there.
+    // The window's reading takes every sample of the latest period only, and of the earlier ones
+    // the last of each day: the same days for the one, the same totals for the others.
     const std::vector<TquotaPeriod> recent = recentPeriods(store, 6);
     ASSERT_GE(recent.size(), 6u);
     ASSERT_LT(recent.size(), 9u);
     for (std::size_t n = 1; n <= 6; ++n) {
+        SCOPED_TRACE(n);
         const TquotaPeriod& a = recent[recent.size() - n];
         const TquotaPeriod& b = periods[periods.size() - n];
         EXPECT_EQ(a.firstDay, b.firstDay);
+        EXPECT_EQ(a.lastDay, b.lastDay);
         ASSERT_EQ(a.traffic.size(), b.traffic.size());
         for (std::size_t i = 0; i < a.traffic.size(); ++i) {
             EXPECT_EQ(a.traffic[i].usedBytes, b.traffic[i].usedBytes);
-            EXPECT_EQ(a.traffic[i].days, b.traffic[i].days) << n;
+            if (n == 1) {
+                EXPECT_EQ(a.traffic[i].days, b.traffic[i].days);
+            }
         }
+    }
+}
+
+TEST_F(HistoryStoreTest, ThePeriodsEndAsTheProviderLastSaidEvenWhenItResetsInTheDay) {
+    // A provider whose day turns at 22:00 local time: its reset comes before local midnight,
+    // so the day's last sample belongs to the new period already.
+    std::vector<ThistorySample> written = test::pollSamples(Start, 24 * 70, 60);
+    for (ThistorySample& s : written) {
+        const runtime::DateTimeFields next = runtime::decodeDateTime(s.local + 1);
+        if (runtime::decodeDateTime(s.local).hour < 22 || next.day != 1)
+            continue;
+        // From 22:00 on the last day, the provider's counts and figures of the next period.
+        const runtime::DateTimeFields after = runtime::decodeDateTime(s.local + 1 + 31);
+        s.daysSoFar = 0;
+        s.daysRemaining =
+            static_cast<std::int32_t>(runtime::encodeDateTime({after.year, after.month, 1}) -
+                                      runtime::encodeDateTime({next.year, next.month, 1}));
+        for (ThistoryTraffic& t : s.traffic)
+            t.usedBytes = 1'000'000;
+    }
+    ThistoryStore store(path, ThistoryStore::Access::write);
+    store.append(written);
+    const std::vector<TquotaPeriod> all = summariseHistory(store.samples());
+    const std::vector<TquotaPeriod> recent = recentPeriods(store, 3);
+    ASSERT_EQ(all.size(), 3u); // January, February, March: the hours before midnight no period
+    EXPECT_EQ(all[0].traffic[0].usedBytes, (30 * 24 + 22) * std::int64_t{15'000'000});
+    ASSERT_GE(recent.size(), 3u);
+    for (std::size_t n = 2; n <= 3; ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(recent[recent.size() - n].traffic[0].usedBytes,
+                  all[all.size() - n].traffic[0].usedBytes);
     }
 }
