@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# The idle memory the usage history adds to the running program: its PSS once the first poll
-# is done and the memory trimmed, with a new history against one of three years of polls every
-# 30 minutes (52,000 samples), and the part of it that is SQLite's library.
+# The idle memory the usage history adds to the running program: its PSS and its anonymous
+# (heap) memory once the first poll is done and the memory trimmed, with a new history against
+# one of three years of polls every 30 minutes (52,000 samples), and the part that is SQLite's
+# library, which the program loads only while it writes or reads the history. PSS moves with what
+# other programs share of the libraries; the anonymous memory is the program's own.
 # Usage: bench/historyFootprint.sh [build folder]   (needs vantle, vantlectl, vantle-sim and
 # history_bench; runs under an X server and a tray of its own)
 set -euo pipefail
@@ -34,8 +36,9 @@ for _ in $(seq 100); do grep -q '^vantle-sim listening on ' "$work/sim.out" && b
 endpoint=$(sed -n 's/^vantle-sim listening on //p' "$work/sim.out")
 [[ -n $endpoint ]] || { echo "vantle-sim did not start" >&2; exit 1; }
 
-# PSS in kB of the process, and of its mappings of SQLite's library.
+# PSS and anonymous memory in kB of the process, and the PSS of its mappings of SQLite's library.
 pss() { awk '/^Pss:/ {print $2}' "/proc/$1/smaps_rollup"; }
+anonymous() { awk '/^Anonymous:/ {print $2}' "/proc/$1/smaps_rollup"; }
 sqlitePss() {
     awk '/^[0-9a-f]+-[0-9a-f]+ / {inside = ($0 ~ /libsqlite3/)} inside && /^Pss:/ {sum += $2}
          END {print sum + 0}' "/proc/$1/smaps"
@@ -60,13 +63,17 @@ run() {
     for _ in $(seq 300); do [[ -f $XDG_DATA_HOME/vantle/history.json ]] && break; sleep 0.1; done
     [[ -f $XDG_DATA_HOME/vantle/history.json ]] || { echo "no poll" >&2; cat "$profile/vantle.log" >&2; exit 1; }
     sleep 8 # the trim after the cycle comes 5 s later
-    echo "$(pss "$pid") $(sqlitePss "$pid")"
+    echo "$(pss "$pid") $(anonymous "$pid") $(sqlitePss "$pid")"
     "$bin/vantle" -quit > /dev/null 2>&1 || kill "$pid"
     wait "$pid" 2>/dev/null || true
 }
 
-read -r freshPss freshSqlite < <(run fresh no)
-read -r seededPss seededSqlite < <(run seeded yes)
-echo "idle PSS after the first poll, new history: ${freshPss} kB (SQLite's library ${freshSqlite} kB)"
-echo "idle PSS after the first poll, 52,000 samples: ${seededPss} kB (SQLite's library ${seededSqlite} kB)"
-echo "added by the 52,000 samples: $((seededPss - freshPss)) kB; by the history in all (with the library): $((seededPss - freshPss + seededSqlite)) kB (target under 1024 kB)"
+read -r freshPss freshAnonymous freshSqlite < <(run fresh no)
+read -r seededPss seededAnonymous seededSqlite < <(run seeded yes)
+for kind in fresh seeded; do
+    declare -n p=${kind}Pss a=${kind}Anonymous l=${kind}Sqlite
+    [[ $kind == fresh ]] && what="a new history" || what="52,000 samples"
+    echo "idle after the first poll with $what: PSS $p kB, anonymous $a kB, SQLite's library $l kB"
+done
+echo "added by the 52,000 samples: PSS $((seededPss - freshPss)) kB, anonymous" \
+     "$((seededAnonymous - freshAnonymous)) kB (target under 1024 kB)"

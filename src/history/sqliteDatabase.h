@@ -1,5 +1,7 @@
 // The small part of SQLite the usage history needs: one connection and its prepared statements,
 // each owned by an object, with every failure raised as TsqliteError carrying SQLite's code.
+// SQLite's library is loaded while a connection is open and unloaded once the last one closes,
+// so a program that writes its history once a poll keeps none of it between polls.
 #pragma once
 
 #include "lib/runtime/Error.h"
@@ -31,13 +33,15 @@ private:
 };
 
 class TsqliteStatement;
+struct TsqliteLibrary;
 
 class TsqliteDatabase {
 public:
     enum class Access { readOnly, readWrite };
 
     // Opens (with readWrite, creates) the file; waits up to busyMilliseconds for another
-    // connection's lock on every step.
+    // connection's lock on every step. Raises TsqliteError with SQLITE_CANTOPEN when SQLite's
+    // library cannot be loaded.
     TsqliteDatabase(const std::string& path, Access access, int busyMilliseconds);
     ~TsqliteDatabase();
     TsqliteDatabase(const TsqliteDatabase&) = delete;
@@ -52,11 +56,15 @@ public:
     void check(int code, std::string_view what) const;
 
     sqlite3* handle() const { return db_.get(); }
+    const TsqliteLibrary& library() const { return *library_; }
 
 private:
     struct Closer {
+        const TsqliteLibrary* library;
         void operator()(sqlite3* db) const noexcept;
     };
+    // Declared first: unloaded after the connection is closed.
+    std::shared_ptr<const TsqliteLibrary> library_;
     std::unique_ptr<sqlite3, Closer> db_;
     std::string path_;
 };
@@ -85,8 +93,10 @@ public:
 private:
     friend class TsqliteDatabase;
     TsqliteStatement(const TsqliteDatabase& db, sqlite3_stmt* statement);
+    const TsqliteLibrary& lib() const { return db_->library(); }
 
     struct Finalizer {
+        const TsqliteLibrary* library;
         void operator()(sqlite3_stmt* statement) const noexcept;
     };
     const TsqliteDatabase* db_;
