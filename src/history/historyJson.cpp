@@ -84,9 +84,13 @@ std::string periodDaysJson(const TquotaPeriod& period) {
     for (std::size_t i = 0; i < period.traffic.size(); ++i) {
         const TtypeHistory& t = period.traffic[i];
         out += (i == 0 ? "{" : ",{") + typeTotal(t) + ",\"pace_bytes\":";
-        if (t.quotaMB > 0 && period.datesKnown && period.length() > 0)
-            out += std::to_string(t.quotaMB * 1'000'000 / period.length());
-        else
+        if (t.quotaMB > 0 && period.datesKnown && period.length() > 0) {
+            // In floating point: a provider's quota times a million may pass the 64-bit range.
+            char pace[64];
+            std::snprintf(pace, sizeof pace, "%.0f",
+                          static_cast<double>(t.quotaMB) * 1e6 / period.length());
+            out += pace;
+        } else
             out += "null";
         out += ",\"days\":[";
         for (std::size_t k = 0; k < t.days.size(); ++k) {

@@ -23,7 +23,8 @@ std::string jsonString(std::string_view text);
 // One period with each type's days: {"first","last","length","dates_known","today","traffic":[
 // {"classification","name","used_bytes","quota_mb","pace_bytes","days":[{"date","index",
 // "used_bytes","sampled"}]}]}. Dates are "yyyy-mm-dd"; index counts from the first day; pace is
-// the quota shared evenly over the period's days (null without a quota or known dates).
+// the quota shared evenly over the period's days in bytes, rounded (null without a quota or
+// known dates).
 std::string periodDaysJson(const TquotaPeriod& period);
 // The latest count periods, newest first: [{"first","last","current","traffic":[
 // {"classification","name","used_bytes","quota_mb"}]}].

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <map>
 
 namespace vantle {
@@ -52,6 +53,13 @@ bool startsPeriod(const ThistorySample& before, const ThistorySample& after) {
     return had > 0 && dropped == had;
 }
 
+// A provider's figures are untrusted: sums stop at the largest count instead of wrapping.
+void addTo(std::int64_t& sum, std::int64_t bytes) {
+    sum = bytes > std::numeric_limits<std::int64_t>::max() - sum
+              ? std::numeric_limits<std::int64_t>::max()
+              : sum + bytes;
+}
+
 TdayUse& dayIn(std::map<Tday, TdayUse>& days, Tday day) {
     TdayUse& use = days[day];
     use.day = day;
@@ -65,7 +73,7 @@ void spread(std::map<Tday, TdayUse>& days, std::int64_t bytes, TDateTime from, T
     if (bytes == 0)
         return;
     if (!(to > from) || first >= last || last - first > MaxSpreadDays) {
-        dayIn(days, last).usedBytes += bytes;
+        addTo(dayIn(days, last).usedBytes, bytes);
         return;
     }
     const double span = to - from;
@@ -75,10 +83,10 @@ void spread(std::map<Tday, TdayUse>& days, std::int64_t bytes, TDateTime from, T
         // Never more than is left, so the last day's rest is never negative.
         const std::int64_t share = std::min<std::int64_t>(
             std::llround(static_cast<double>(bytes) * (overlap / span)), bytes - given);
-        dayIn(days, d).usedBytes += share;
+        addTo(dayIn(days, d).usedBytes, share);
         given += share;
     }
-    dayIn(days, last).usedBytes += bytes - given;
+    addTo(dayIn(days, last).usedBytes, bytes - given);
 }
 
 std::size_t typeIndex(TquotaPeriod& period, std::vector<std::map<Tday, TdayUse>>& days,

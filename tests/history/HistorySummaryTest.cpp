@@ -2,11 +2,14 @@
 // provider that gives no day counts.
 #include "history/historySummary.h"
 
+#include "history/historyJson.h"
+
 #include "lib/runtime/DateTime.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <numeric>
 
 using namespace vantle;
@@ -140,4 +143,20 @@ TEST(HistorySummaryTest, WithoutDayCountsAResetIsEveryFigureDropping) {
     EXPECT_EQ(totalOfDays(periods[0].traffic[1]), 20 * MB);
     EXPECT_EQ(periods[1].traffic[0].usedBytes, 20 * MB);
     EXPECT_EQ(totalOfDays(periods[1].traffic[0]), 20 * MB);
+}
+
+TEST(HistorySummaryTest, HostileFiguresNeitherGoNegativeNorWrap) {
+    constexpr std::int64_t Most = std::numeric_limits<std::int64_t>::max();
+    std::vector<ThistorySample> samples;
+    for (std::int64_t used : {Most, std::int64_t{0}, Most, std::int64_t{-5}, Most}) {
+        samples.push_back(sample(3, 1.0 + static_cast<double>(samples.size()), 0));
+        samples.back().traffic[0].usedBytes = used;
+        samples.back().traffic[0].quotaMB = Most;
+    }
+    const auto periods = summariseHistory(samples);
+    ASSERT_EQ(periods.size(), 1u);
+    ASSERT_EQ(periods[0].traffic[0].days.size(), 1u);
+    // Two rises by the largest figure: the sum stops there.
+    EXPECT_EQ(periods[0].traffic[0].days[0].usedBytes, Most);
+    EXPECT_THAT(periodDaysJson(periods[0]), testing::HasSubstr("\"pace_bytes\":29752"));
 }

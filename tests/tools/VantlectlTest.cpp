@@ -395,7 +395,7 @@ TEST_F(VantlectlHistory, PrintsThePeriodsDaysAsJsonCsvAndText) {
     const QJsonObject peak = traffic[0].toObject();
     EXPECT_EQ(peak["name"].toString(), QString::fromUtf8("Peak, \"fast\"\xef\xbf\xbd"));
     EXPECT_EQ(peak["quota_mb"].toInt(), 25000);
-    EXPECT_EQ(peak["pace_bytes"].toInteger(), 25000 * 1000000LL / 31);
+    EXPECT_EQ(peak["pace_bytes"].toInteger(), 806'451'613); // 25,000 MB over 31 days
     const QJsonArray days = peak["days"].toArray();
     ASSERT_EQ(days.size(), 15);
     EXPECT_EQ(days[3].toObject()["date"].toString(), "2026-12-04");
