@@ -77,7 +77,9 @@ std::shared_ptr<const TsqliteLibrary> loadLibrary() {
     // The last connection gone, SQLite's own resources are released and the library unloaded.
     std::shared_ptr<const TsqliteLibrary> shared(library.release(), [](const TsqliteLibrary* l) {
         const std::lock_guard unloading(libraryMutex);
-        l->shutdown();
+        // Another thread may have loaded it again meanwhile: then it stays in use.
+        if (loadedLibrary.expired())
+            l->shutdown();
         dlclose(l->handle);
         delete l;
     });

@@ -62,7 +62,10 @@ std::string dateText(Tday day) {
 std::string csvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos)
         return text;
-    return "\"" + runtime::replaceAll(text, "\"", "\"\"") + "\"";
+    std::string field = "\"";
+    field += runtime::replaceAll(text, "\"", "\"\"");
+    field += '"';
+    return field;
 }
 
 void printDays(const std::vector<TquotaPeriod>& periods, Format format) {
