@@ -486,6 +486,18 @@ TEST_F(StatusFormTest, ShowsTheHistoryChartAndPeriods) {
     ASSERT_TRUE(test::waitFor([&] { return eval("window.innerWidth") == "380"; }));
     EXPECT_TRUE(reports.empty());
 
+    // A provider's type name is shown as text, never as markup.
+    december.traffic[0].name = "<b>Peak</b><img src=\"x\" onerror=\"window.ran = 1\">";
+    test::writeFile(historyChartFile(configuration), historyChartDocument({november, december}));
+    form.Reload();
+    EXPECT_EQ(eval("document.querySelectorAll('#history b, #history img').length + '|' + "
+                   "document.querySelector('.history-name').textContent + '|' + typeof window.ran"),
+              "0|<b>Peak</b><img src=\"x\" onerror=\"window.ran = 1\"> by day|undefined");
+    december.traffic[0].name = "Peak";
+    test::writeFile(historyChartFile(configuration), historyChartDocument({november, december}));
+    form.Reload();
+    EXPECT_TRUE(reports.empty());
+
     // For a person to look at: the history scrolled into view.
     eval("document.getElementById('history').scrollIntoView(false), ''");
     test::settle(500);
