@@ -1,6 +1,7 @@
 #include "pollCycle.h"
 
 #include "config/configuration.h"
+#include "history/historyRecorder.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
 #include "outputs/alerts.h"
@@ -24,7 +25,10 @@ bool runPollCycle(Tconfiguration& configuration, std::exception_ptr* failure,
             return false;
         }
         // Recorded as soon as the fetch succeeded, before any output is written.
-        configuration.setUpdateTime(runtime::now());
+        const TDateTime now = runtime::now();
+        configuration.setUpdateTime(now);
+        // Never fails the cycle: a history that cannot be kept only says so.
+        recordHistory(configuration, usage, now);
         generateTray(configuration, usage);
         generatePies(configuration, usage);
         generateJson(configuration, usage);

@@ -3,6 +3,7 @@
 #include "ui/status_form.h"
 
 #include "config/configuration.h"
+#include "history/historyRecorder.h"
 #include "lib/runtime/DateTime.h"
 #include "lib/runtime/DebugOutput.h"
 #include "lib/runtime/Strings.h"
@@ -81,6 +82,9 @@ void TstatusFrm::LoadStatus() {
         // Under the update time, or in place of the wait text: why the figures are not fresh.
         browser_->ExecScript("setFailure('" +
                              scriptLiteral(lastFailureText(configuration_, runtime::now())) + "')");
+        // The usage history, below the current figures in elements of its own.
+        browser_->ExecScript("setHistory('" + scriptLiteral(readHistoryChart(configuration_)) +
+                             "')");
     } catch (...) {
         report(std::current_exception());
     }

@@ -4,7 +4,8 @@
 # to the table:
 #   cmake -DSOURCE_DIR=<repository> -P tests/layering/layers.cmake
 # Every layer may use platform/, the only operating-system-specific code.
-set(VANTLE_LAYERS lib/runtime lib/utils platform archive config usage outputs poll crash ui shell)
+set(VANTLE_LAYERS lib/runtime lib/utils platform archive config usage history outputs poll crash ui
+    shell)
 set(VANTLE_LAYER_lib/runtime "")
 set(VANTLE_LAYER_lib/utils lib/runtime platform)
 set(VANTLE_LAYER_platform "")
@@ -12,14 +13,17 @@ set(VANTLE_LAYER_archive lib/runtime lib/utils platform)
 # The status page travels inside the program as an archive.
 set(VANTLE_LAYER_config lib/runtime lib/utils platform archive)
 set(VANTLE_LAYER_usage lib/runtime lib/utils platform config)
+# The usage history keeps the model's figures; the poll writes it, the windows read its files.
+set(VANTLE_LAYER_history lib/runtime lib/utils platform config usage)
 set(VANTLE_LAYER_outputs lib/runtime lib/utils platform config usage)
-set(VANTLE_LAYER_poll lib/runtime lib/utils platform config usage outputs)
+set(VANTLE_LAYER_poll lib/runtime lib/utils platform config usage history outputs)
 set(VANTLE_LAYER_crash lib/runtime lib/utils platform)
-set(VANTLE_LAYER_ui lib/runtime lib/utils platform archive config usage outputs)
-set(VANTLE_LAYER_shell lib/runtime lib/utils platform archive config usage outputs poll crash ui)
+set(VANTLE_LAYER_ui lib/runtime lib/utils platform archive config usage history outputs)
+set(VANTLE_LAYER_shell lib/runtime lib/utils platform archive config usage history outputs poll crash
+    ui)
 # The folders that never include Qt: the core, and the crash reports, which must work whatever
 # state the GUI is in.
-set(VANTLE_QT_FREE lib/runtime lib/utils platform archive config usage crash)
+set(VANTLE_QT_FREE lib/runtime lib/utils platform archive config usage history crash)
 
 if(NOT CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
     return()

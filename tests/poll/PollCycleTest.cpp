@@ -2,7 +2,9 @@
 #include "poll/pollCycle.h"
 
 #include "config/configuration.h"
+#include "history/historyRecorder.h"
 #include "lib/runtime/DateTime.h"
+#include "support/HistorySamples.h"
 #include "support/RunningServer.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
@@ -15,6 +17,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 
 using namespace vantle;
 using testing::ElementsAre;
@@ -122,4 +125,94 @@ TEST_F(PollCycleTest, AProviderErrorStillCompletesFromTheLastGoodDocument) {
     EXPECT_THAT(test::readFile(c.statusFile),
                 testing::StartsWith("{\"error\":\"Service temporarily unavailable\""));
     EXPECT_TRUE(fs::exists(c.htmlFolder + "peak.png"));
+}
+
+TEST_F(PollCycleTest, EachSuccessfulPollKeepsASampleAndWritesTheChart) {
+    test::RunningSim sim(VANTLE_SIM, {"--static", "--fault", "error@3"});
+    useEndpoint(sim.urlTemplate);
+    for (int hour : {9, 10, 11}) {
+        test::ScopedClock clock(runtime::encodeDateTime({2026, 12, 10, hour, 0, 0, 0}));
+        EXPECT_TRUE(runPollCycle(c));
+    }
+    // The third answer carried the provider's error: its figures are the last good ones, kept
+    // already.
+    ThistoryStore store(historyDatabaseFile(c), ThistoryStore::Access::read);
+    const std::vector<ThistorySample> samples = store.samples();
+    ASSERT_EQ(samples.size(), 2u);
+    EXPECT_EQ(samples[1].local, runtime::encodeDateTime({2026, 12, 10, 10, 0, 0, 0}));
+    ASSERT_FALSE(samples[1].traffic.empty());
+    EXPECT_EQ(samples[1].traffic[0].classification, "peak");
+    EXPECT_GT(samples[1].traffic[0].usedBytes, 0);
+    EXPECT_GT(samples[1].daysRemaining, 0);
+    EXPECT_THAT(test::readFile(historyChartFile(c)),
+                testing::AllOf(testing::StartsWith("{\"period\":{\"first\":"),
+                               HasSubstr("\"classification\":\"peak\"")));
+}
+
+// A history the poll cannot write to is moved aside once and a new one takes the sample; the
+// poll itself goes on.
+TEST_F(PollCycleTest, ADamagedOrLockedHistoryIsMovedAsideAndThePollSucceeds) {
+    using Holder = std::optional<test::SimProcess>;
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& path, Holder& holder)> spoil;
+        const char* aside;
+    };
+    const auto kept = [](const std::string& path) {
+        ThistoryStore(path, ThistoryStore::Access::write)
+            .append(test::pollSamples(runtime::encodeDateTime({2026, 11, 1}), 2000));
+    };
+    const Case cases[] = {
+        {"filled with garbage",
+         [](const std::string& path, Holder&) { test::writeFile(path, std::string(8192, 'x')); },
+         "history.damaged.sqlite"},
+        {"truncated",
+         [&](const std::string& path, Holder&) {
+             kept(path);
+             fs::resize_file(path, fs::file_size(path) / 2);
+         },
+         "history.damaged.sqlite"},
+        {"locked by another program",
+         [&](const std::string& path, Holder& holder) {
+             kept(path);
+             holder.emplace(VANTLE_HISTORY_LOCK_HELPER, std::vector<std::string>{path});
+             EXPECT_EQ(holder->nextLine(), "locked");
+         },
+         "history.locked.sqlite"},
+    };
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    useEndpoint(sim.urlTemplate);
+    const std::string path = historyDatabaseFile(c);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        fs::remove(path);
+        Holder holder;
+        k.spoil(path, holder);
+        const std::string before = test::readFile(path);
+        test::DebugCapture debug;
+        EXPECT_TRUE(runPollCycle(c));
+        ASSERT_THAT(debug.lines(),
+                    testing::ElementsAre(HasSubstr("; it was moved to " + c.dataFolder + k.aside +
+                                                   " and a new history started")));
+        EXPECT_EQ(test::readFile(c.dataFolder + k.aside), before);
+        EXPECT_EQ(ThistoryStore(path, ThistoryStore::Access::read).samples().size(), 1u);
+        EXPECT_TRUE(fs::exists(historyChartFile(c)));
+        EXPECT_TRUE(fs::exists(c.statusFile));
+    }
+}
+
+TEST_F(PollCycleTest, TheAccountResetClearsTheHistory) {
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    useEndpoint(sim.urlTemplate);
+    ASSERT_TRUE(runPollCycle(c));
+    test::writeFile(c.dataFolder + "history.damaged.sqlite", "old");
+    // A reader keeps SQLite's write-ahead log and shared-memory files in place.
+    ThistoryStore reading(historyDatabaseFile(c), ThistoryStore::Access::read);
+    ASSERT_EQ(reading.samples().size(), 1u);
+    ASSERT_TRUE(fs::exists(historyDatabaseFile(c) + "-wal"));
+    ASSERT_TRUE(fs::exists(historyDatabaseFile(c) + "-shm"));
+
+    c.resetAccountData();
+    for (const auto& entry : fs::directory_iterator(c.dataFolder))
+        EXPECT_THAT(entry.path().filename().string(), testing::Not(testing::StartsWith("history")));
 }

@@ -1,6 +1,9 @@
 // vantlectl run as a real process, in a profile of temporary folders.
 #include "archive/ArchiveTestSupport.h"
 #include "config/configuration.h"
+#include "history/historyStore.h"
+#include "lib/runtime/DateTime.h"
+#include "support/HistorySamples.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "usage/failures.h"
@@ -8,9 +11,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <sstream>
 #include <sys/wait.h>
 
 using namespace vantle;
@@ -351,4 +359,135 @@ TEST(VantlectlPoll, AFailedCycleSaysWhy) {
     EXPECT_THAT(run.output, HasSubstr("vantlectl poll: "));
     EXPECT_THAT(run.output, HasSubstr("onnect")); // libcurl's "Couldn't connect to server"
     EXPECT_FALSE(std::filesystem::exists(c.statusFile));
+}
+
+namespace {
+
+// A profile's history of two months and a half of polls, a provider's name of the peak type
+// with a separator, quotes and a byte that is not UTF-8.
+class VantlectlHistory : public testing::Test {
+protected:
+    test::ScopedUserFolders home;
+    const std::string database = home.dataHome() + "vantle/history.sqlite";
+
+    void keepHistory() {
+        std::vector<ThistorySample> samples =
+            test::pollSamples(runtime::encodeDateTime({2026, 10, 1, 0, 10, 0, 0}), 3648);
+        for (ThistorySample& s : samples)
+            s.traffic[0].name = "Peak, \"fast\"\xff";
+        std::filesystem::create_directories(home.dataHome() + "vantle");
+        ThistoryStore(database, ThistoryStore::Access::write).append(samples);
+    }
+};
+
+QJsonDocument parsedJson(const std::string& text) {
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << "\n"
+                                                     << text;
+    return document;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
+}
+
+} // namespace
+
+TEST_F(VantlectlHistory, PrintsThePeriodsDaysAsJsonCsvAndText) {
+    keepHistory();
+    // 3,648 polls from 1 October: the last one on 15 December, 23:40.
+    Outcome run = vantlectl("history --json");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const QJsonObject period = parsedJson(run.output).object()["period"].toObject();
+    EXPECT_EQ(period["first"].toString(), "2026-12-01");
+    EXPECT_EQ(period["last"].toString(), "2026-12-31");
+    EXPECT_EQ(period["length"].toInt(), 31);
+    EXPECT_EQ(period["today"].toInt(), 14);
+    const QJsonArray traffic = period["traffic"].toArray();
+    ASSERT_EQ(traffic.size(), 3);
+    const QJsonObject peak = traffic[0].toObject();
+    EXPECT_EQ(peak["name"].toString(), QString::fromUtf8("Peak, \"fast\"\xef\xbf\xbd"));
+    EXPECT_EQ(peak["quota_mb"].toInt(), 25000);
+    EXPECT_EQ(peak["pace_bytes"].toInteger(), 806'451'613); // 25,000 MB over 31 days
+    const QJsonArray days = peak["days"].toArray();
+    ASSERT_EQ(days.size(), 15);
+    EXPECT_EQ(days[3].toObject()["date"].toString(), "2026-12-04");
+    EXPECT_EQ(days[3].toObject()["used_bytes"].toDouble(), 48 * 15e6);
+    EXPECT_TRUE(days[3].toObject()["sampled"].toBool());
+
+    run = vantlectl("history --csv");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<std::string> rows = lines(run.output);
+    ASSERT_EQ(rows.size(), 1u + 3 * 15);
+    EXPECT_EQ(rows[0], "date,classification,name,used_bytes,used_mb,sampled");
+    EXPECT_EQ(rows[4], "2026-12-04,peak,\"Peak, \"\"fast\"\"\xff\",720000000,720,yes");
+
+    run = vantlectl("history");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("Period 2026-12-01 to 2026-12-31, day 15 of 31\n"));
+    EXPECT_THAT(run.output, testing::ContainsRegex("\n2026-12-04 +720 MB +240 MB +48 MB\n"));
+}
+
+TEST_F(VantlectlHistory, PrintsTheLatestPeriodsTotals) {
+    keepHistory();
+    Outcome run = vantlectl("history --periods 2 --json");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const QJsonArray periods = parsedJson(run.output).object()["periods"].toArray();
+    ASSERT_EQ(periods.size(), 2);
+    EXPECT_TRUE(periods[0].toObject()["current"].toBool());
+    const QJsonObject november = periods[1].toObject();
+    EXPECT_FALSE(november["current"].toBool());
+    EXPECT_EQ(november["first"].toString(), "2026-11-01");
+    EXPECT_EQ(november["last"].toString(), "2026-11-30");
+    const QJsonObject offpeak = november["traffic"].toArray()[1].toObject();
+    EXPECT_EQ(offpeak["classification"].toString(), "offpeak");
+    EXPECT_EQ(offpeak["used_bytes"].toDouble(), 30 * 48 * 5e6); // every poll of November
+    EXPECT_EQ(offpeak["quota_mb"].toInt(), 50000);
+
+    // More periods than the history holds gives those it has.
+    run = vantlectl("history --periods 12 --csv");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<std::string> rows = lines(run.output);
+    ASSERT_EQ(rows.size(), 1u + 3 * 3);
+    EXPECT_EQ(rows[0], "first,last,current,classification,name,used_bytes,used_mb,quota_mb");
+    EXPECT_EQ(rows[8], "2026-10-01,2026-10-31,no,offpeak,Off Peak,7440000000,7440,50000");
+
+    run = vantlectl("history --periods 3");
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_THAT(run.output, HasSubstr("2026-10-01 to 2026-10-31\n"));
+    EXPECT_THAT(run.output, HasSubstr("  Off Peak             7,440 MB of 50,000 MB (15%)\n"));
+}
+
+TEST_F(VantlectlHistory, AnEmptyHistoryAndWrongArguments) {
+    struct Case {
+        std::string arguments;
+        int status;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"history", 0, "No history yet"},
+        {"history --json", 0, "{\"period\":null}\n"},
+        {"history --periods 4 --json", 0, "{\"periods\":[]}\n"},
+        {"history --csv", 0, "date,classification"},
+        {"history --periods 0", 1, "vantlectl history: --periods needs a count from 1 to 1000"},
+        {"history --periods x", 1, "vantlectl history: --periods needs a count"},
+        {"history --json --csv", 1, "vantlectl history: takes one of --json and --csv"},
+        {"history --days", 1, "vantlectl history: unknown argument \"--days\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const Outcome run = vantlectl(c.arguments);
+        EXPECT_EQ(run.status, c.status) << run.output;
+        EXPECT_THAT(run.output, testing::StartsWith(c.output));
+    }
+    // A damaged database is said, not taken for an empty one.
+    test::writeFile(database, std::string(4096, 'x'));
+    const Outcome run = vantlectl("history");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.output, HasSubstr("vantlectl history: The usage history " + database));
 }

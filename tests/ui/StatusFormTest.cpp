@@ -6,6 +6,8 @@
 #include "PageTestSupport.h"
 #include "QtPrinters.h"
 #include "config/configuration.h"
+#include "history/historyJson.h"
+#include "history/historyRecorder.h"
 #include "lib/runtime/DateTime.h"
 #include "outputs/StatusDocumentText.h"
 #include "outputs/generate_json.h"
@@ -427,4 +429,112 @@ TEST_F(StatusFormTest, HiddenDiscardsThePageAndShowingLoadsTheCurrentDocument) {
     EXPECT_TRUE(test::waitFor([&] { return eval(Names) == "After|Second|Third"; }));
     EXPECT_EQ(form.width(), 570);
     EXPECT_TRUE(reports.empty());
+}
+
+// The usage history below the current figures: "No history yet" before the poll wrote any, then
+// per type with a quota a bar for each day with data, as high as its use, the quota's pace, and
+// the periods' totals; the chart fits the window whatever the number of columns.
+TEST_F(StatusFormTest, ShowsTheHistoryChartAndPeriods) {
+    writeStatus(test::statusText({{"Peak", "peak"}, {"Off Peak", "offpeak"}}));
+    showLoaded();
+    EXPECT_EQ(eval("document.getElementById('history').textContent"), "No history yet");
+
+    constexpr std::int64_t MB = 1'000'000;
+    const auto day = [](int d) {
+        return static_cast<Tday>(runtime::encodeDateTime({2026, 12, 1})) + d;
+    };
+    TquotaPeriod november{day(-30), day(-1), true, day(-1), {}};
+    november.traffic = {{"peak", "Peak", 20'250 * MB, 31'000, {}},
+                        {"offpeak", "Off Peak", 1'200 * MB, 62'000, {}}};
+    TquotaPeriod december{day(0), day(30), true, day(4), {}};
+    // Peak: 31,000 MB over 31 days paces 1,000 MB a day; the third day lay between two polls.
+    december.traffic = {
+        {"peak",
+         "Peak",
+         3'500 * MB,
+         31'000,
+         {{day(0), 500 * MB, true},
+          {day(1), 2'000 * MB, true},
+          {day(2), 1'000 * MB, false},
+          {day(4), 0, true}}},
+        {"offpeak",
+         "Off Peak",
+         300 * MB,
+         62'000,
+         {{day(1), 100 * MB, true}, {day(4), 200 * MB, true}}},
+        {"freezone", "Freezone", 9 * MB, -1, {{day(4), 9 * MB, true}}},
+    };
+    test::writeFile(historyChartFile(configuration), historyChartDocument({november, december}));
+    form.Reload();
+
+    const QString peakBars =
+        "Array.from(document.querySelectorAll('[data-classification=peak] rect'))";
+    // One chart per type with a quota; one bar per day with data, placed on its day.
+    EXPECT_EQ(eval("Array.from(document.querySelectorAll('.history-chart'))"
+                   ".map(c => c.querySelector('.history-name').textContent).join('|')"),
+              "Peak by day|Off Peak by day");
+    EXPECT_EQ(eval(peakBars + ".map(r => r.getAttribute('x') + ':' + r.getAttribute('class'))"
+                              ".join('|')"),
+              "0.1:bar|1.1:bar|2.1:bar estimated|4.1:bar");
+    // Heights in hundredths of the scale, 2,000 MB (the highest day) and 15 % above.
+    const QString heights = eval(peakBars + ".map(r => Number(r.getAttribute('height'))"
+                                            ".toFixed(3)).join('|')");
+    EXPECT_EQ(heights, "21.739|86.957|43.478|0.000");
+    EXPECT_EQ(eval("Number(document.querySelector('[data-classification=peak] line.pace')"
+                   ".getAttribute('y1')).toFixed(3)"),
+              "56.522");
+    EXPECT_EQ(eval("document.querySelector('[data-classification=peak] .history-pace')"
+                   ".textContent"),
+              "pace 1,000 MB a day");
+    // As drawn: the tallest bar takes its share of the chart's 64 pixels.
+    EXPECT_EQ(eval("Math.round(document.querySelectorAll('[data-classification=peak] rect')[1]"
+                   ".getBoundingClientRect().height)"),
+              "56");
+    EXPECT_EQ(eval("Array.from(document.getElementById('history-periods').rows)"
+                   ".map(r => Array.from(r.cells).map(c => c.textContent).join(',')).join('|')"),
+              QString::fromUtf8("Period,Peak,Off Peak|"
+                                "1 Dec \u2013 31 Dec,3,500 of 31,000 MB,300 of 62,000 MB|"
+                                "1 Nov \u2013 30 Nov,20,250 of 31,000 MB,1,200 of 62,000 MB"));
+
+    // The chart spans the window's width at two columns and at three, and never more.
+    for (int columns : {2, 3}) {
+        SCOPED_TRACE(columns);
+        std::vector<test::TstatusType> types = {{"Peak", "peak"}, {"Off Peak", "offpeak"}};
+        if (columns == 3)
+            types.push_back({"Bonus", "bonus"});
+        writeStatus(test::statusText(types));
+        form.Reload();
+        ASSERT_TRUE(test::waitFor(
+            [&] { return eval("window.innerWidth") == QString::number(columns * 190); }));
+        // The page scrolls down to the history: its bar takes some of the width.
+        EXPECT_EQ(eval("Math.round(document.querySelector('.history-bars')"
+                       ".getBoundingClientRect().width) + 20 == "
+                       "document.documentElement.clientWidth"),
+                  "true");
+        EXPECT_EQ(eval("document.documentElement.scrollWidth <= "
+                       "document.documentElement.clientWidth"),
+                  "true");
+    }
+    writeStatus(test::statusText({{"Peak", "peak"}, {"Off Peak", "offpeak"}}));
+    form.Reload();
+    ASSERT_TRUE(test::waitFor([&] { return eval("window.innerWidth") == "380"; }));
+    EXPECT_TRUE(reports.empty());
+
+    // A provider's type name is shown as text, never as markup.
+    december.traffic[0].name = "<b>Peak</b><img src=\"x\" onerror=\"window.ran = 1\">";
+    test::writeFile(historyChartFile(configuration), historyChartDocument({november, december}));
+    form.Reload();
+    EXPECT_EQ(eval("document.querySelectorAll('#history b, #history img').length + '|' + "
+                   "document.querySelector('.history-name').textContent + '|' + typeof window.ran"),
+              "0|<b>Peak</b><img src=\"x\" onerror=\"window.ran = 1\"> by day|undefined");
+    december.traffic[0].name = "Peak";
+    test::writeFile(historyChartFile(configuration), historyChartDocument({november, december}));
+    form.Reload();
+    EXPECT_TRUE(reports.empty());
+
+    // For a person to look at: the history scrolled into view.
+    eval("document.getElementById('history').scrollIntoView(false), ''");
+    test::settle(500);
+    QDir().mkpath(VANTLE_ARTEFACTS);
+    ASSERT_TRUE(form.grab().toImage().save(VANTLE_ARTEFACTS "/status-history.png"));
 }

@@ -44,6 +44,10 @@ int statusCommand(const Arguments& arguments);
 // DIR (default the current folder) with its result.
 int unzipCommand(const Arguments& arguments);
 
+// history [--periods N] [--json | --csv]: the usage history's days of the latest quota period,
+// or the latest N periods' totals.
+int historyCommand(const Arguments& arguments);
+
 // crash-test segv|throw|terminate: a diagnostic; fails on purpose in the named way, so that a
 // crash report is left in the profile's crash folder.
 int crashTestCommand(const Arguments& arguments);

@@ -39,6 +39,10 @@ const Command commands[] = {
      "configure --username U --domain D [--run-at-login yes|no]   verify and store an account "
      "(the password is read from standard input)",
      vantle::ctl::configureCommand},
+    {"history",
+     "history [--periods N] [--json | --csv]   this period's use day by day, or the latest N "
+     "periods' totals",
+     vantle::ctl::historyCommand},
     {"unzip", "unzip ARCHIVE [DIR] | unzip --list ARCHIVE   extract or list an archive's members",
      vantle::ctl::unzipCommand},
     {"crash-test",
