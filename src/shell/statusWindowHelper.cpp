@@ -118,6 +118,8 @@ int runStatusWindow(std::chrono::milliseconds grace) {
             return showRunningStatusWindow() ? 0 : 1;
         Tconfiguration configuration;
         configuration.load();
+        // The window's failures are saved, never shown: the tray program runs on regardless.
+        TmadExcept::instance().installSilentHandler();
         TmadExcept::instance().setCrashFolder(configuration.dataFolder + "crashdumps");
         TstatusFrm window(configuration, [](const std::exception_ptr& failure) {
             TmadExcept::instance().reportException(failure);
