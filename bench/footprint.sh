@@ -90,14 +90,6 @@ switches() {
     echo "$total"
 }
 
-wakeups() {
-    local before after
-    before=$(switches $(tree "$1"))
-    sleep "$seconds"
-    after=$(switches $(tree "$1"))
-    echo $((after - before))
-}
-
 # PSS in kB by mapped file (anonymous memory as "[anon]"), one "kB name" line each.
 byFile() {
     awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anon]"); sub(".*/", "", name) }
@@ -153,24 +145,33 @@ close() {
     xdotool windowfocus --sync "$window" key alt+F4
 }
 
-# The floor: it ends at the end of its input, so it gets one that stays open.
+# The floor runs beside the program for the whole run and is measured at the same moments: PSS
+# shares every page among the processes that map it, so whatever else runs on the machine moves
+# both figures alike. It ends at the end of its input, so it gets one that stays open.
 coproc BARE { exec "$build/bin/bare_tray" 2>/dev/null; }
+bare=$BARE_PID
 read -r line <&"${BARE[0]}"
-sleep 5
-floor=$(pss $(tree "$BARE_PID"))
-byFile "$BARE_PID" > "$work/bare.files"
-floorWakeups=$(wakeups "$BARE_PID")
-echo quit >&"${BARE[1]}"
-wait "$BARE_PID" || true
 
 "$build/bin/vantle" > "$work/vantle.log" 2>&1 &
 program=$!
 pids+=($program)
 waitFor test -e "$XDG_DATA_HOME/vantle/status.json"
 sleep 8 # the trim 5 s after the poll
-never=$(pss $(tree "$program"))
+
+# "label": PSS of the program's tree and of the floor, and the wake-ups of both over the
+# counting time, as one row.
+rows=()
+measure() {
+    local label=$1 programBefore bareBefore
+    programBefore=$(switches $(tree "$program"))
+    bareBefore=$(switches "$bare")
+    sleep "$seconds"
+    rows+=("$label|$(pss $(tree "$program"))|$(pss "$bare")|$(($(switches $(tree "$program")) - programBefore))|$(($(switches "$bare") - bareBefore))")
+}
+
 byFile "$program" > "$work/never.files"
-neverWakeups=$(wakeups "$program")
+byFile "$bare" > "$work/bare.files"
+measure "status window never opened"
 
 click
 waitFor pies
@@ -178,14 +179,14 @@ sleep 5
 status=$(helper "$program")
 openTray=$(pss "$program")
 openHelper=$(pss $(tree "$status"))
+openBare=$(pss "$bare")
 openProcesses=$(tree "$status" | wc -w)
 openThreads=$(threads $(tree "$status"))
 close
 waitFor noPies
 sleep $((grace + 5))
 [[ -z $(helper "$program") ]] || echo "the helper still runs ${grace} s after closing" >&2
-closed=$(pss $(tree "$program"))
-closedWakeups=$(wakeups "$program")
+measure "${grace} s after closing the window"
 
 for cycle in 1 2 3 4 5; do
     click
@@ -196,23 +197,24 @@ for cycle in 1 2 3 4 5; do
     sleep 2
 done
 sleep $((grace + 5))
-cycles=$(pss $(tree "$program"))
-cyclesWakeups=$(wakeups "$program")
+measure "after 5 open/close cycles, ${grace} s on"
 "$build/bin/vantle" -quit
 wait "$program" || true
+echo quit >&"${BARE[1]}"
+wait "$bare" || true
 
-printf '%-44s %10s  %5s  %s\n' "" "PSS" "x bare" "wake-ups in ${seconds}s"
-printf '%-44s %10s  %5s  %s\n' "bare Qt tray program (floor)" "$(mb "$floor")" "1.00" "$floorWakeups"
-printf '%-44s %10s  %5s  %s\n' "vantle, status window never opened" "$(mb "$never")" \
-    "$(ratio "$never" "$floor")" "$neverWakeups"
-printf '%-44s %10s  %5s\n' "vantle, status window open: tray process" "$(mb "$openTray")" \
-    "$(ratio "$openTray" "$floor")"
-printf '%-44s %10s  %5s  (%s processes, %s threads)\n' "  its helper process tree" \
-    "$(mb "$openHelper")" "$(ratio "$openHelper" "$floor")" "$openProcesses" "$openThreads"
-printf '%-44s %10s  %5s  %s\n' "vantle, ${grace} s after closing the window" "$(mb "$closed")" \
-    "$(ratio "$closed" "$floor")" "$closedWakeups"
-printf '%-44s %10s  %5s  %s\n' "vantle, after 5 open/close cycles" "$(mb "$cycles")" \
-    "$(ratio "$cycles" "$floor")" "$cyclesWakeups"
+printf '%-40s %9s %9s %6s %7s  %s\n' "vantle" "PSS" "bare tray" "x bare" "+ MB" \
+    "wake-ups in ${seconds}s (bare tray)"
+for row in "${rows[@]}"; do
+    IFS='|' read -r label kb floorKb wakes floorWakes <<< "$row"
+    printf '%-40s %9s %9s %6s %7s  %s (%s)\n' "$label" "$(mb "$kb")" "$(mb "$floorKb")" \
+        "$(ratio "$kb" "$floorKb")" "$(awk -v a="$kb" -v b="$floorKb" 'BEGIN { printf "%.1f", (a - b) / 1024 }')" \
+        "$wakes" "$floorWakes"
+done
+printf '%-40s %9s %9s %6s\n' "status window open: tray process" "$(mb "$openTray")" \
+    "$(mb "$openBare")" "$(ratio "$openTray" "$openBare")"
+printf '%-40s %9s %9s %6s  (%s processes, %s threads)\n' "  its helper process tree" \
+    "$(mb "$openHelper")" "" "$(ratio "$openHelper" "$openBare")" "$openProcesses" "$openThreads"
 
 echo
 echo "what the idle program maps beyond the bare tray, by file (PSS, at least 100 kB more):"
