@@ -83,6 +83,13 @@ int main(int argc, char** argv) {
         return fail("no icon in the tray: " + program.errors());
     std::this_thread::sleep_for(6s); // the first poll's trim and the machine settle
 
+    // What one look at the screen costs: the resolution of every figure below.
+    const auto looked = Clock::now();
+    for (int i = 0; i < 5; ++i)
+        (void)x.screenshot();
+    const double look =
+        std::chrono::duration<double, std::milli>(Clock::now() - looked).count() / 5;
+
     const QPoint at = *icon + QPoint(1, 1);
     std::vector<double> times;
     for (int i = 0; i <= reopenings; ++i) {
@@ -109,6 +116,7 @@ int main(int argc, char** argv) {
     program.wait(10s);
 
     std::sort(times.begin() + 1, times.end());
+    std::printf("one look at the screen: %.0f ms (each time below is late by up to that)\n", look);
     std::printf("first opening (click to pies painted): %.0f ms (target at most 600)\n", times[0]);
     std::printf("reopening within the grace period, median of %d: %.0f ms, worst %.0f ms "
                 "(target at most 150)\n",

@@ -124,6 +124,9 @@ int runStatusWindow(std::chrono::milliseconds grace) {
         TstatusFrm window(configuration, [](const std::exception_ptr& failure) {
             TmadExcept::instance().reportException(failure);
         });
+        // The whole process ends soon after the window closes; until then a reopening is
+        // instant.
+        window.setKeepPageWhileHidden(true);
         TstatusWindowHost host(window, grace);
         // Without its socket the tray program could never reach it: it would only linger.
         if (!host.listen())
