@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The memory footprint of the real program (sum of PSS over its process tree), against a bare Qt
-# tray program as the floor, on an X server of its own with a tray (trayer) and a window
-# manager, after the first poll against vantle-sim: status window never opened, open (its
-# helper process reported apart), 60 s after closing it, and after 5 open/close cycles; with
-# the wake-ups of the idle program against the bare tray's.
+# tray program running beside it as the floor, on an X server of its own with a tray (trayer)
+# and a window manager, after the first poll against vantle-sim: status window never opened,
+# open (its helper process reported apart), 60 s after closing it, and after 5 open/close
+# cycles; with the wake-ups of the idle program against the bare tray's, and what the idle
+# program maps beyond the bare tray, by file.
 # Usage: bench/footprint.sh [build folder] [seconds of each wake-up count]
 #        (needs vantle, vantle-sim, vantlectl and bare_tray; build/release by default)
 set -euo pipefail

@@ -51,11 +51,12 @@ int fail(const std::string& why) {
 int main(int argc, char** argv) {
     const int reopenings = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    // The engine's sandbox cannot run as root; nothing may reach the network.
+    // The engine's sandbox cannot run as root; nothing may reach the network. Flags given in the
+    // environment (such as --disable-gpu) are taken as they are.
     if (geteuid() == 0)
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
     setenv("QTWEBENGINE_CHROMIUM_FLAGS",
-           "--disable-background-networking --disable-component-update --no-proxy-server", 1);
+           "--disable-background-networking --disable-component-update --no-proxy-server", 0);
     QGuiApplication application(argc, argv);
     test::ScopedUserFolders home;
     test::XSession x({.windowManager = true});
