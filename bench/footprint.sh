@@ -1,111 +1,224 @@
 #!/usr/bin/env bash
-# The memory footprint (sum of PSS over the process tree, the browser engine's helper processes
-# included) of a status window never opened, opened, and closed again, each against a bare Qt
-# tray program as the floor.
-# Usage: bench/footprint.sh [build folder]   (needs the targets bare_tray and status_footprint)
+# The memory footprint of the real program (sum of PSS over its process tree), against a bare Qt
+# tray program running beside it as the floor, on an X server of its own with a tray (trayer)
+# and a window manager, after the first poll against vantle-sim: status window never opened,
+# open (its helper process reported apart), 60 s after closing it, and after 5 open/close
+# cycles; with the wake-ups of the idle program against the bare tray's, and what the idle
+# program maps beyond the bare tray, by file.
+# Usage: bench/footprint.sh [build folder] [seconds of each wake-up count]
+#        (needs vantle, vantle-sim, vantlectl and bare_tray; build/release by default)
 set -euo pipefail
 
-build=${1:-build/debug}
-bare=$build/bin/bare_tray
-status=$build/bin/status_footprint
-for program in "$bare" "$status"; do
-    [[ -x $program ]] || { echo "missing $program: build bare_tray and status_footprint" >&2; exit 1; }
+build=$(cd "${1:-build/release}" && pwd)
+seconds=${2:-60}
+grace=60
+for program in vantle vantle-sim vantlectl bare_tray; do
+    [[ -x $build/bin/$program ]] || { echo "missing $build/bin/$program" >&2; exit 1; }
+done
+for tool in Xvfb trayer openbox xdotool xwd xwdtopnm pamdepth xwininfo; do
+    command -v "$tool" > /dev/null || { echo "missing $tool" >&2; exit 1; }
 done
 
 work=$(mktemp -d)
-xvfb=
+pids=()
 cleanup() {
-    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null || true
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/run
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
+mkdir -p "$XDG_CONFIG_HOME/vantle" "$XDG_DATA_HOME" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
-unset DBUS_SESSION_BUS_ADDRESS
-# The engine's sandbox cannot run as root; nothing may reach the network.
+# The engine's sandbox cannot run as root.
 [[ $(id -u) == 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
-export QTWEBENGINE_CHROMIUM_FLAGS="--disable-background-networking --disable-component-update"
 
-if command -v Xvfb >/dev/null; then
-    for n in $(seq 90 120); do
-        [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-        xvfb=$!
-        export DISPLAY=:$n QT_QPA_PLATFORM=xcb
-        sleep 1
-        break
-    done
-fi
-[[ -n $xvfb ]] || export QT_QPA_PLATFORM=offscreen
-echo "platform: $QT_QPA_PLATFORM${DISPLAY:+ on $DISPLAY}"
+exec 3< <(Xvfb -displayfd 1 -screen 0 800x600x24 -nolisten tcp 2>/dev/null)
+pids+=($!)
+read -r -t 10 number <&3
+export DISPLAY=:$number QT_QPA_PLATFORM=xcb DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+openbox --sm-disable > /dev/null 2>&1 &
+pids+=($!)
+trayer --edge top --align right --widthtype pixel --width 100 --height 24 > /dev/null 2>&1 &
+pids+=($!)
+
+"$build/bin/vantle-sim" --port 0 --static > "$work/sim.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^vantle-sim listening on ' "$work/sim.out" && break; sleep 0.05; done
+endpoint=$(sed -n 's/^vantle-sim listening on //p' "$work/sim.out")
+printf '<conf><providers><iinet.net.au>%s</iinet.net.au></providers></conf>' \
+    "${endpoint//&/&amp;}" > "$XDG_CONFIG_HOME/vantle/configuration.xml"
+printf 'demo\n' | "$build/bin/vantlectl" configure --username demo --domain iinet.net.au \
+    > /dev/null 2>&1
+rm -f "$XDG_DATA_HOME/vantle/status.json" # so the program polls at start
 
 # The process and all its descendants.
 tree() {
-    local pids=("$1") i=0 child
-    while ((i < ${#pids[@]})); do
-        for child in $(cat /proc/"${pids[i]}"/task/*/children 2>/dev/null); do
-            pids+=("$child")
+    local list=("$1") i=0 child
+    while ((i < ${#list[@]})); do
+        for child in $(cat /proc/"${list[i]}"/task/*/children 2>/dev/null); do
+            list+=("$child")
         done
         i=$((i + 1))
     done
-    echo "${pids[@]}"
+    echo "${list[@]}"
 }
 
-# Sum of PSS in kB over the tree.
+# Sum of PSS in kB over the given processes.
 pss() {
     local total=0 pid value
-    for pid in $(tree "$1"); do
+    for pid in "$@"; do
         value=$(awk '/^Pss:/ {print $2}' /proc/"$pid"/smaps_rollup 2>/dev/null || echo 0)
         total=$((total + ${value:-0}))
     done
     echo "$total"
 }
 
+threads() {
+    local total=0 pid
+    for pid in "$@"; do total=$((total + $(ls /proc/"$pid"/task 2>/dev/null | wc -l))); done
+    echo "$total"
+}
+
+# Context switches of every thread of the processes, voluntary and not.
+switches() {
+    local total=0 pid n
+    for pid in "$@"; do
+        n=$(cat /proc/"$pid"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {s += $2} END {print s + 0}')
+        total=$((total + n))
+    done
+    echo "$total"
+}
+
+# PSS in kB by mapped file (anonymous memory as "[anon]"), one "kB name" line each.
+byFile() {
+    awk '/^[0-9a-f]+-[0-9a-f]+ / { name = (NF >= 6 ? $6 : "[anon]"); sub(".*/", "", name) }
+         /^Pss:/ { kb[name] += $2 }
+         END { for (n in kb) print kb[n], n }' /proc/"$1"/smaps 2>/dev/null | sort -k2
+}
+
 mb() { awk -v k="$1" 'BEGIN { printf "%.1f MB", k / 1024 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
-# Waits for the program's next "ready" line.
-await() {
-    local line
-    while read -r line <&"${1}"; do
-        [[ $line == ready ]] && return 0
+# The helper: the program's child started as the status window.
+helper() {
+    local child
+    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do
+        [[ $(tr '\0' ' ' < /proc/"$child"/cmdline 2>/dev/null) == *--status-window* ]] && echo "$child"
     done
-    echo "the program ended early" >&2
-    exit 1
+    return 0
 }
 
-coproc BARE { "$bare" 2>/dev/null; }
-await "${BARE[0]}"
-sleep 2
-floor=$(pss "$BARE_PID")
+# Whether the screen shows the pies' fill colour.
+pies() {
+    local found
+    found=$(xwd -root -silent 2>/dev/null | xwdtopnm 2>/dev/null | pamdepth 255 2>/dev/null |
+        LC_ALL=C grep -c -a -F $'\xa6\xca\xf0')
+    ((found > 0))
+}
+
+waitFor() {
+    local i
+    for i in $(seq 400); do "$@" && return 0; sleep 0.05; done
+    echo "timed out: $*" >&2
+    exit 1
+}
+noPies() { ! pies; }
+
+# A left click on the program's icon in the tray.
+click() {
+    local at= try
+    # A window that goes while the tree is read fails the reading: read it again.
+    for try in 1 2 3 4 5; do
+        at=$(xwininfo -root -tree 2>/dev/null | awk '/\("vantle" "vantle"\)/ && $0 ~ / 2[0-9]x2[0-9]\+/ {
+            split($NF, p, "+"); if (!done) print p[2] + 10, p[3] + 10; done = 1 }' || true)
+        [[ -n $at ]] && break
+        sleep 0.2
+    done
+    [[ -n $at ]] || { echo "no icon in the tray" >&2; exit 1; }
+    xdotool mousemove 0 300 mousemove --sync $at click 1
+}
+
+close() {
+    local window
+    window=$(xdotool search --onlyvisible --name '^vantle$' | awk 'NR == 1')
+    xdotool windowfocus --sync "$window" key alt+F4
+}
+
+# The floor runs beside the program for the whole run and is measured at the same moments: PSS
+# shares every page among the processes that map it, so whatever else runs on the machine moves
+# both figures alike. It ends at the end of its input, so it gets one that stays open.
+coproc BARE { exec "$build/bin/bare_tray" 2>/dev/null; }
+bare=$BARE_PID
+read -r line <&"${BARE[0]}"
+
+"$build/bin/vantle" > "$work/vantle.log" 2>&1 &
+program=$!
+pids+=($program)
+waitFor test -e "$XDG_DATA_HOME/vantle/status.json"
+sleep 8 # the trim 5 s after the poll
+
+# "label": PSS of the program's tree and of the floor, and the wake-ups of both over the
+# counting time, as one row.
+rows=()
+measure() {
+    local label=$1 programBefore bareBefore
+    programBefore=$(switches $(tree "$program"))
+    bareBefore=$(switches "$bare")
+    sleep "$seconds"
+    rows+=("$label|$(pss $(tree "$program"))|$(pss "$bare")|$(($(switches $(tree "$program")) - programBefore))|$(($(switches "$bare") - bareBefore))")
+}
+
+byFile "$program" > "$work/never.files"
+byFile "$bare" > "$work/bare.files"
+measure "status window never opened"
+
+click
+waitFor pies
+sleep 5
+status=$(helper "$program")
+openTray=$(pss "$program")
+openHelper=$(pss $(tree "$status"))
+openBare=$(pss "$bare")
+openProcesses=$(tree "$status" | wc -w)
+openThreads=$(threads $(tree "$status"))
+close
+waitFor noPies
+sleep $((grace + 5))
+[[ -z $(helper "$program") ]] || echo "the helper still runs ${grace} s after closing" >&2
+measure "${grace} s after closing the window"
+
+for cycle in 1 2 3 4 5; do
+    click
+    waitFor pies
+    sleep 1
+    close
+    waitFor noPies
+    sleep 2
+done
+sleep $((grace + 5))
+measure "after 5 open/close cycles, ${grace} s on"
+"$build/bin/vantle" -quit
+wait "$program" || true
 echo quit >&"${BARE[1]}"
-wait "$BARE_PID" || true
+wait "$bare" || true
 
-coproc STATUS { "$status" 2>/dev/null; }
-await "${STATUS[0]}"
-sleep 2
-never=$(pss "$STATUS_PID")
-echo show >&"${STATUS[1]}"
-await "${STATUS[0]}"
-opened=$(pss "$STATUS_PID")
-processesOpen=$(tree "$STATUS_PID" | wc -w)
-echo hide >&"${STATUS[1]}"
-await "${STATUS[0]}"
-closed=$(pss "$STATUS_PID")
-processesClosed=$(tree "$STATUS_PID" | wc -w)
-echo show >&"${STATUS[1]}"
-await "${STATUS[0]}"
-reopened=$(pss "$STATUS_PID")
-echo quit >&"${STATUS[1]}"
-wait "$STATUS_PID" || true
+printf '%-40s %9s %9s %6s %7s  %s\n' "vantle" "PSS" "bare tray" "x bare" "+ MB" \
+    "wake-ups in ${seconds}s (bare tray)"
+for row in "${rows[@]}"; do
+    IFS='|' read -r label kb floorKb wakes floorWakes <<< "$row"
+    printf '%-40s %9s %9s %6s %7s  %s (%s)\n' "$label" "$(mb "$kb")" "$(mb "$floorKb")" \
+        "$(ratio "$kb" "$floorKb")" "$(awk -v a="$kb" -v b="$floorKb" 'BEGIN { printf "%.1f", (a - b) / 1024 }')" \
+        "$wakes" "$floorWakes"
+done
+printf '%-40s %9s %9s %6s\n' "status window open: tray process" "$(mb "$openTray")" \
+    "$(mb "$openBare")" "$(ratio "$openTray" "$openBare")"
+printf '%-40s %9s %9s %6s  (%s processes, %s threads)\n' "  its helper process tree" \
+    "$(mb "$openHelper")" "" "$(ratio "$openHelper" "$openBare")" "$openProcesses" "$openThreads"
 
-printf '%-34s %10s  %s\n' "bare Qt tray program (floor)" "$(mb "$floor")" "1.00"
-printf '%-34s %10s  %s\n' "status window never opened" "$(mb "$never")" "$(ratio "$never" "$floor")"
-printf '%-34s %10s  %s  (%s processes)\n' "status window open" "$(mb "$opened")" \
-    "$(ratio "$opened" "$floor")" "$processesOpen"
-printf '%-34s %10s  %s  (%s processes)\n' "status window closed again" "$(mb "$closed")" \
-    "$(ratio "$closed" "$floor")" "$processesClosed"
-printf '%-34s %10s  %s\n' "status window opened again" "$(mb "$reopened")" \
-    "$(ratio "$reopened" "$floor")"
+echo
+echo "what the idle program maps beyond the bare tray, by file (PSS, at least 100 kB more):"
+join -1 2 -2 2 -a 1 -e 0 -o 0,1.1,2.1 "$work/never.files" "$work/bare.files" |
+    awk '$2 - $3 >= 100 { printf "%8.1f MB  %-40s (bare tray %.1f MB)\n", ($2 - $3) / 1024, $1, $3 / 1024 }' |
+    sort -rn

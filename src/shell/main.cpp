@@ -4,6 +4,8 @@
 #include "dataFolderLock.h"
 #include "main_form.h"
 #include "noTrayFallback.h"
+#include "statusWindowHelper.h"
+#include "statusWindowLink.h"
 
 #include "crash/MadExceptHelper.h"
 #include "crash/crashEngine.h"
@@ -71,8 +73,13 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(applicationIcon());
     QApplication::setQuitOnLastWindowClosed(false);
 
+    const TstatusWindowMode statusMode = statusWindowMode(argc, argv);
+    if (statusMode.helper)
+        return runStatusWindow(statusMode.grace);
+
     TmainFrm form;
     mainFrm = &form;
+    form.statusWindow().setGrace(statusMode.grace);
     int status = 0;
     try {
         const TinstanceEntry running = SingleInstance::query(MainInstanceName);

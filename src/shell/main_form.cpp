@@ -3,6 +3,7 @@
 #include "SingleInstance.h"
 #include "noTrayFallback.h"
 #include "startProblems.h"
+#include "statusWindowLink.h"
 
 #include "config/configuration.h"
 #include "crash/MadExceptHelper.h"
@@ -19,7 +20,6 @@
 #include "ui/alertPresenter.h"
 #include "ui/config_form.h"
 #include "ui/desktopNotifier.h"
-#include "ui/status_form.h"
 #include "ui/sysTray.h"
 
 #include <QApplication>
@@ -52,7 +52,8 @@ QEvent::Type eventType(int message) {
 } // namespace
 
 TmainFrm::TmainFrm()
-    : tray_(std::make_unique<TzintraSysTray>()) {
+    : tray_(std::make_unique<TzintraSysTray>())
+    , status_(std::make_unique<TstatusWindowLink>()) {
     setWindowTitle("vantle tray");
     resize(212, 99);
 
@@ -106,10 +107,6 @@ void TmainFrm::startUp() {
             return;
         }
     }
-    status_ = std::make_unique<TstatusFrm>(*configuration_, [](const std::exception_ptr& f) {
-        TmadExcept::instance().reportException(f);
-    });
-    statusFrm = status_.get();
     reloadTray();
     tray_->SetActive(true);
     notifier_ = std::make_unique<TdesktopNotifier>();
@@ -252,13 +249,8 @@ void TmainFrm::Aboutvantle1Click() {
 }
 
 void TmainFrm::Open1Click() {
-    if (status_ == nullptr)
-        return;
-    if (status_->isMinimized())
-        status_->showNormal();
-    status_->show();
-    status_->raise();
-    status_->activateWindow();
+    if (configuration_ != nullptr)
+        status_->open();
 }
 
 void TmainFrm::Configure1Click() {
@@ -280,8 +272,7 @@ void TmainFrm::Configure1Click() {
             for (const QPointer<TpollThread>& worker : workers_)
                 if (worker != nullptr)
                     worker->cancel();
-            if (status_ != nullptr)
-                status_->LoadStatus();
+            status_->Reload();
             reloadTray();
             startPoll();
         } catch (const std::exception& e) {
@@ -297,8 +288,7 @@ void TmainFrm::trayClick() {
 
 bool TmainFrm::event(QEvent* event) {
     if (event->type() == eventType(WM_POLLDONE)) {
-        if (status_ != nullptr)
-            status_->Reload();
+        status_->Reload();
         reloadTray();
         if (alerts_ != nullptr)
             alerts_->showPending();

@@ -25,6 +25,7 @@ class TdesktopNotifier;
 class TnoTrayFallback;
 class TpollThread;
 class TstatusFrm;
+class TstatusWindowLink;
 class TzintraSysTray;
 
 // The poll worker's completion message, used as a Qt event type.
@@ -48,6 +49,8 @@ public:
     Tconfiguration* configuration() const { return configuration_.get(); }
     TaboutFrm* aboutFrm() const;
     TzintraSysTray& tray() const { return *tray_; }
+    // The status window, which runs in a helper process.
+    TstatusWindowLink& statusWindow() const { return *status_; }
 
     QMenu trayMenu;
     QAction* Aboutvantle1 = nullptr;
@@ -85,7 +88,7 @@ private:
     TExPopupList popupList_{this};
     std::unique_ptr<TzintraSysTray> tray_;
     std::unique_ptr<Tconfiguration> configuration_;
-    std::unique_ptr<TstatusFrm> status_;
+    std::unique_ptr<TstatusWindowLink> status_;
     // Where the desktop has no notification area.
     std::unique_ptr<TdesktopNotifier> notifier_;
     std::unique_ptr<TnoTrayFallback> noTray_;
@@ -94,7 +97,7 @@ private:
     QPointer<TaboutFrm> about_; // deletes itself when closed
 };
 
-// The main form, set by the program start, and the status window, made at start-up.
+// The main form, set by the program start, and the status window of a helper process.
 extern TmainFrm* mainFrm;
 extern TstatusFrm* statusFrm;
 

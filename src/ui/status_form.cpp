@@ -162,7 +162,7 @@ void TstatusFrm::FormShow() {
 
 void TstatusFrm::FormHide() {
     updatedTimer_.stop();
-    if (browser_)
+    if (browser_ && !keepPageWhileHidden_)
         browser_->Discard();
     TrimWorkingSet();
 }

@@ -44,6 +44,9 @@ public:
     void LoadStatus();
     // Client width max(n, 2) columns, never wider than the screen; outer height WindowHeight.
     void SetColumns(int n);
+    // Keeps the page's renderer while the window is hidden, for a process that ends soon after
+    // the window closes: reopening then shows the page at once.
+    void setKeepPageWhileHidden(bool keep) { keepPageWhileHidden_ = keep; }
 
     // The page view; null until the window has been shown, and while its module cannot load.
     TpageView* browser() const { return browser_.get(); }
@@ -73,6 +76,7 @@ private:
     QTimer updatedTimer_;
     int columns_ = 2;
     bool centred_ = false;
+    bool keepPageWhileHidden_ = false;
 };
 
 } // namespace vantle

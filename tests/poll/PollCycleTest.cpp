@@ -18,6 +18,9 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <sys/stat.h>
+#include <tuple>
+#include <vector>
 
 using namespace vantle;
 using testing::ElementsAre;
@@ -215,4 +218,30 @@ TEST_F(PollCycleTest, TheAccountResetClearsTheHistory) {
     c.resetAccountData();
     for (const auto& entry : fs::directory_iterator(c.dataFolder))
         EXPECT_THAT(entry.path().filename().string(), testing::Not(testing::StartsWith("history")));
+}
+
+// A cycle that comes out the same leaves every output as it was (no new inode, no new times),
+// so nothing is written back to the disk; only the update marker moves on.
+TEST_F(PollCycleTest, AnUnchangedCycleLeavesTheOutputsAloneButMarksTheUpdate) {
+    test::RunningSim sim(VANTLE_SIM, {"--static"});
+    useEndpoint(sim.urlTemplate);
+    {
+        test::ScopedClock clock(runtime::encodeDateTime({2026, 12, 10, 12, 0, 0, 0}));
+        ASSERT_TRUE(runPollCycle(c));
+    }
+    const auto state = [this] {
+        std::vector<std::tuple<ino_t, long, long>> files;
+        for (const std::string& file : outputs()) {
+            struct stat s {};
+            EXPECT_EQ(::stat(file.c_str(), &s), 0) << file;
+            files.emplace_back(s.st_ino, s.st_mtim.tv_sec * 1000000000L + s.st_mtim.tv_nsec,
+                               s.st_ctim.tv_sec * 1000000000L + s.st_ctim.tv_nsec);
+        }
+        return files;
+    };
+    const auto before = state();
+    test::ScopedClock later(runtime::encodeDateTime({2026, 12, 10, 12, 30, 0, 0}));
+    ASSERT_TRUE(runPollCycle(c));
+    EXPECT_EQ(state(), before);
+    EXPECT_EQ(c.updateTime(), runtime::encodeDateTime({2026, 12, 10, 12, 30, 0, 0}));
 }

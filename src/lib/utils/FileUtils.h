@@ -23,7 +23,8 @@ void SetFileModifiedTime(const std::string& path, TDateTime time);
 // The whole content as bytes.
 std::string ReadFileText(const std::string& path);
 // Replaces the file with the bytes, creating missing folders first. Readers see the old or the
-// new content, never a part. Content first, path second.
+// new content, never a part. A regular file that holds the bytes already is left untouched.
+// Content first, path second.
 void WriteFileText(std::string_view text, const std::string& path);
 
 // Deletes a file; a folder, even an empty one, is left alone. False when nothing was deleted.

@@ -9,10 +9,12 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <grp.h>
 #include <memory>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -113,6 +115,49 @@ TEST(WriteFileText, CreatesTheFolderChainAndReplacesTheFile) {
     WriteFileText("longer content", file);
     WriteFileText("short", file);
     EXPECT_EQ(test::readFile(file), "short");
+}
+
+// A file whose bytes are already the new ones keeps its inode and times; any other is replaced,
+// and a link is replaced by a file rather than followed.
+TEST(WriteFileText, LeavesAFileThatHoldsTheBytesAlone) {
+    struct Case {
+        const char* name;
+        const char* stored;
+        const char* written;
+        bool link;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"same bytes", "peak 45%", "peak 45%", false, true},
+        {"same length, other bytes", "peak 45%", "peak 46%", false, false},
+        {"longer", "peak", "peak 45%", false, false},
+        {"empty to empty", "", "", false, true},
+        {"a link to the same bytes", "peak 45%", "peak 45%", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::TempDir dir;
+        const std::string file = dir.file("out.txt");
+        const std::string target = dir.file("target.txt");
+        test::writeFile(c.link ? target : file, c.stored);
+        if (c.link)
+            std::filesystem::create_symlink(target, file);
+        struct stat before {};
+        ASSERT_EQ(::lstat(file.c_str(), &before), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // a rewrite shows in the times
+        WriteFileText(c.written, file);
+        struct stat after {};
+        ASSERT_EQ(::lstat(file.c_str(), &after), 0);
+        EXPECT_EQ(test::readFile(file), c.written);
+        const bool kept = before.st_ino == after.st_ino &&
+                          before.st_mtim.tv_nsec == after.st_mtim.tv_nsec &&
+                          before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+        EXPECT_EQ(kept, c.kept);
+        if (c.link) {
+            EXPECT_FALSE(std::filesystem::is_symlink(file));
+            EXPECT_EQ(test::readFile(target), c.stored);
+        }
+    }
 }
 
 TEST(WriteFileText, FailsWhenTheFileCannotBeCreated) {
