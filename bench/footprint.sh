@@ -3,7 +3,7 @@
 # tray program running beside it as the floor, on an X server of its own with a tray (trayer)
 # and a window manager, after the first poll against vantle-sim: status window never opened,
 # open (its helper process reported apart), 60 s after closing it, and after 5 open/close
-# cycles; with the wake-ups of the idle program against the bare tray's, and what the idle
+# cycles, and never opened with each measured alone; with the wake-ups of the idle program against the bare tray's, and what the idle
 # program maps beyond the bare tray, by file.
 # Usage: bench/footprint.sh [build folder] [seconds of each wake-up count]
 #        (needs vantle, vantle-sim, vantlectl and bare_tray; build/release by default)
@@ -149,15 +149,28 @@ close() {
 # The floor runs beside the program for the whole run and is measured at the same moments: PSS
 # shares every page among the processes that map it, so whatever else runs on the machine moves
 # both figures alike. It ends at the end of its input, so it gets one that stays open.
-coproc BARE { exec "$build/bin/bare_tray" 2>/dev/null; }
-bare=$BARE_PID
-read -r line <&"${BARE[0]}"
+# Side by side, the two split the Qt pages they share, which flatters the floor and inflates
+# the ratio; so each is also measured alone first, as a user's machine with nothing else on Qt
+# would see it.
+coproc ALONE { exec "$build/bin/bare_tray" 2>/dev/null; }
+aloneBarePid=$ALONE_PID
+read -r line <&"${ALONE[0]}"
+sleep 8
+aloneBare=$(pss "$aloneBarePid")
+echo quit >&"${ALONE[1]}"
+wait "$aloneBarePid" || true
 
 "$build/bin/vantle" > "$work/vantle.log" 2>&1 &
 program=$!
 pids+=($program)
 waitFor test -e "$XDG_DATA_HOME/vantle/status.json"
 sleep 8 # the trim 5 s after the poll
+aloneProgram=$(pss $(tree "$program"))
+
+coproc BARE { exec "$build/bin/bare_tray" 2>/dev/null; }
+bare=$BARE_PID
+read -r line <&"${BARE[0]}"
+sleep 8
 
 # "label": PSS of the program's tree and of the floor, and the wake-ups of both over the
 # counting time, as one row.
@@ -212,6 +225,9 @@ for row in "${rows[@]}"; do
         "$(ratio "$kb" "$floorKb")" "$(awk -v a="$kb" -v b="$floorKb" 'BEGIN { printf "%.1f", (a - b) / 1024 }')" \
         "$wakes" "$floorWakes"
 done
+printf '%-40s %9s %9s %6s %7s\n' "never opened, each measured alone" "$(mb "$aloneProgram")" \
+    "$(mb "$aloneBare")" "$(ratio "$aloneProgram" "$aloneBare")" \
+    "$(awk -v a="$aloneProgram" -v b="$aloneBare" 'BEGIN { printf "%.1f", (a - b) / 1024 }')"
 printf '%-40s %9s %9s %6s\n' "status window open: tray process" "$(mb "$openTray")" \
     "$(mb "$openBare")" "$(ratio "$openTray" "$openBare")"
 printf '%-40s %9s %9s %6s  (%s processes, %s threads)\n' "  its helper process tree" \
