@@ -5,6 +5,7 @@
 // all, which the program survives.
 #include "config/configuration.h"
 #include "config/xmlConf.h"
+#include "support/EventLoop.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "support/XSession.h"
@@ -25,6 +26,7 @@
 #include <thread>
 
 using namespace vantle;
+using test::waitFor;
 using namespace std::chrono_literals;
 using testing::HasSubstr;
 
@@ -32,17 +34,6 @@ namespace {
 
 constexpr const char* Service = "org.freedesktop.Notifications";
 constexpr const char* Path = "/org/freedesktop/Notifications";
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
 
 // Records every message; each new one gets a new number, unless it replaces one.
 class TnoticeServer : public QObject {

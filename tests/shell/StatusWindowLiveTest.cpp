@@ -5,6 +5,7 @@
 #include "shell/main_form.h"
 #include "shell/statusWindowChannel.h"
 #include "shell/statusWindowLink.h"
+#include "support/EventLoop.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "support/XSession.h"
@@ -23,6 +24,7 @@
 #include <thread>
 
 using namespace vantle;
+using test::waitFor;
 using namespace std::chrono_literals;
 
 namespace {
@@ -30,17 +32,6 @@ namespace {
 const QColor PieFill(166, 202, 240);
 
 // Runs the event loop until the condition holds; false when the time ran out first.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds time) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition()) {
-        if (waited.elapsed() > time.count())
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
-
 // The processes of this user's folders started as the status window's helper.
 std::vector<pid_t> helpers() {
     std::vector<pid_t> found;

@@ -4,6 +4,7 @@
 // notification server written here receives what the program tells the user.
 #include "config/configuration.h"
 #include "shell/noTrayFallback.h"
+#include "support/EventLoop.h"
 #include "support/SimProcess.h"
 #include "support/TestSupport.h"
 #include "support/XSession.h"
@@ -27,22 +28,11 @@
 #include <thread>
 
 using namespace vantle;
+using test::waitFor;
 using namespace std::chrono_literals;
 using testing::ElementsAre;
 
 namespace {
-
-// Runs the event loop until the condition holds or the time is up.
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        std::this_thread::sleep_for(50ms);
-    }
-    return true;
-}
 
 // The session's bus as the test sees it.
 QDBusConnection sessionBus(const std::string& address) {
