@@ -87,6 +87,7 @@ void TstatusWindowLink::write(const QByteArray& request) {
 }
 
 void TstatusWindowLink::connected() {
+    used_ = true;
     for (const QByteArray& request : std::exchange(pending_, {}))
         write(request);
 }
@@ -108,12 +109,17 @@ void TstatusWindowLink::startHelper() {
     // One that is starting shows its window as soon as it is up.
     if (process_.state() != QProcess::NotRunning)
         return;
+    used_ = true;
     process_.start(program_,
                    {QString::fromLatin1(StatusWindowSwitch),
                     QString::fromLatin1(StatusGraceOption) + QString::number(grace_.count())});
 }
 
 void TstatusWindowLink::endHelper() {
+    // A program that never opened the window (a second start on its way out) must not end the
+    // helper of the instance that did.
+    if (!used_)
+        return;
     const QScopedValueRollback ending(ending_, true);
     pending_.clear();
     sent_.clear();

@@ -52,6 +52,8 @@ private:
     QByteArrayList pending_;
     QByteArrayList sent_;
     bool ending_ = false;
+    // Whether this program started or reached a helper, and so may end it.
+    bool used_ = false;
 };
 
 } // namespace vantle
